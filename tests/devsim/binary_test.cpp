@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <csignal>
+#include <fstream>
+
+#include "test_support.h"
+
+namespace devsim {
+namespace {
+
+using namespace std::chrono_literals;
+using test::commandPacket;
+using test::HostConnection;
+using test::readFile;
+using test::SpawnedDevsim;
+using test::TempDir;
+
+std::vector<std::string> deviceArgs(const TempDir& dir, std::vector<std::string> extra = {}) {
+  std::vector<std::string> args = {"--name", "board", "--dir", dir.path().string(), "--vid", "0x04D8",
+                                   "--pid", "0x003C"};
+  args.insert(args.end(), extra.begin(), extra.end());
+  return args;
+}
+
+TEST(DevsimBinary, ReadyLineComesAfterTheProps) {
+  TempDir dir;
+  SpawnedDevsim devsim(deviceArgs(dir, {"--no-serial"}));
+  auto ready = devsim.readLine();
+  ASSERT_TRUE(ready) << devsim.readAllStderr(100ms);
+  EXPECT_EQ(*ready, "READY " + (dir.path() / "board.sock").string());
+
+  std::string props = readFile(dir.path() / "board.props");
+  EXPECT_NE(props.find("VendorID=1240\nProductID=60\n"), std::string::npos) << props;
+  EXPECT_EQ(props.find("SerialNumber"), std::string::npos) << props;
+  EXPECT_NE(props.find("\nPid="), std::string::npos) << props;
+
+  HostConnection host(dir.path() / "board.sock");
+  host.send(commandPacket(Command::QueryDevice));
+  auto answer = host.receive();
+  ASSERT_TRUE(answer);
+  EXPECT_EQ((*answer)[0], 2);
+  EXPECT_EQ((*answer)[1], 56);
+}
+
+TEST(DevsimBinary, SigtermRemovesFilesAndWritesMemory) {
+  for (int signal : {SIGTERM, SIGINT}) {
+    TempDir dir;
+    const auto memory = dir.path() / "memory.txt";
+    SpawnedDevsim devsim(deviceArgs(dir, {"--memory", memory.string(), "--region", "0:0x800:2"}));
+    ASSERT_TRUE(devsim.readLine());
+    HostConnection host(dir.path() / "board.sock");
+    ASSERT_TRUE(host.connected());
+
+    devsim.signal(signal);
+    auto status = devsim.waitForExit();
+    ASSERT_TRUE(status) << "still running after signal " << signal;
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+    EXPECT_TRUE(host.waitForClose());
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "board.sock"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "board.props"));
+    EXPECT_EQ(readFile(memory).rfind("REGION type=0 address=0x800 size=2\n", 0), 0u);
+  }
+}
+
+TEST(DevsimBinary, BadOptionsExitWithAMessageNotACrash) {
+  TempDir dir;
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--name", "x"}, "--vid is required"},
+      {deviceArgs(dir, {"--family", "300"}), "out of range"},
+      {deviceArgs(dir, {"--region"}), "needs a value"},
+      {deviceArgs(dir, {"--bogus"}), "unknown option"},
+  };
+  for (const auto& [args, words] : cases) {
+    SpawnedDevsim devsim(args);
+    std::string errors = devsim.readAllStderr();
+    auto status = devsim.waitForExit();
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFEXITED(*status)) << "died of a signal: " << errors;
+    EXPECT_EQ(WEXITSTATUS(*status), 2);
+    EXPECT_NE(errors.find(words), std::string::npos) << errors;
+    EXPECT_FALSE(devsim.readLine(0ms));
+  }
+}
+
+TEST(DevsimBinary, UnusableFolderIsReported) {
+  TempDir dir;
+  { std::ofstream blocker(dir.path() / "file"); }
+  SpawnedDevsim devsim({"--name", "board", "--dir", (dir.path() / "file" / "sub").string(), "--vid", "1",
+                        "--pid", "2"});
+  std::string errors = devsim.readAllStderr();
+  auto status = devsim.waitForExit();
+  ASSERT_TRUE(status);
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << errors;
+  EXPECT_NE(errors.find("device folder"), std::string::npos) << errors;
+}
+
+TEST(DevsimBinary, HelpPrintsUsage) {
+  SpawnedDevsim devsim({"--help"});
+  auto line = devsim.readLine();
+  ASSERT_TRUE(line);
+  EXPECT_EQ(line->rfind("usage: devsim", 0), 0u);
+  auto status = devsim.waitForExit();
+  ASSERT_TRUE(status);
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+}
+
+}  // namespace
+}  // namespace devsim

@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+
+#include "devsim/device_server.h"
+#include "test_support.h"
+
+namespace devsim {
+namespace {
+
+using namespace std::chrono_literals;
+using test::commandPacket;
+using test::getDataPacket;
+using test::getDataPayload;
+using test::HostConnection;
+using test::programPacket;
+using test::readFile;
+using test::TempDir;
+using test::testOptions;
+using Bytes = std::vector<std::uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+std::unique_ptr<BackgroundDevice> startDevice(const Options& options) {
+  auto device = BackgroundDevice::start(options);
+  if (!device) ADD_FAILURE() << device.error().message;
+  return device ? std::move(device.value()) : nullptr;
+}
+
+bool waitFor(const BackgroundDevice& device, const std::function<bool(const DeviceActivity&)>& condition) {
+  return device.server().waitUntil(condition, 5s);
+}
+
+TEST(DevsimServer, PublishesIdentityOnceListening) {
+  TempDir dir;
+  Options options = testOptions(dir.path(), "board-1");
+  options.versionNumber = 0x0102;
+  options.manufacturer = "Trovák";
+  options.serialNumber = "";
+  auto device = startDevice(options);
+  ASSERT_TRUE(device);
+  EXPECT_EQ(device->socketPath(), dir.path() / "board-1.sock");
+  EXPECT_EQ(readFile(dir.path() / "board-1.props"),
+            "VendorID=1240\nProductID=60\nVersionNumber=258\nManufacturer=Trovák\n"
+            "Product=Trovak Bootloader\nSerialNumber=\nPid=" + std::to_string(::getpid()) + "\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "board-1.props.tmp"));
+  HostConnection host(device->socketPath());
+  EXPECT_TRUE(host.connected());
+}
+
+TEST(DevsimServer, MemoryOutlivesSessionsAndLogsAreWritten) {
+  TempDir dir;
+  Options options = testOptions(dir.path());
+  options.trafficFile = dir.path() / "traffic.log";
+  options.memoryFile = dir.path() / "memory.txt";
+  options.regions = {{0, 0x800, 4}};
+  auto device = startDevice(options);
+  ASSERT_TRUE(device);
+  {
+    HostConnection host(device->socketPath());
+    host.send(commandPacket(Command::EraseDevice));
+    host.send(programPacket(0x800, Bytes{0xDE, 0xAD}));
+    host.send(commandPacket(Command::ProgramComplete));
+  }
+  ASSERT_TRUE(waitFor(*device, [](const DeviceActivity& a) { return a.sessionsStarted == 1 && !a.hostConnected; }));
+  EXPECT_EQ(readFile(dir.path() / "memory.txt"), "REGION type=0 address=0x800 size=4\nDEADFFFF\n");
+  EXPECT_EQ(device->server().memory().at(0).bytes, (Bytes{0xDE, 0xAD, 0xFF, 0xFF}));
+
+  HostConnection again(device->socketPath());
+  again.send(getDataPacket(0x800, 4));
+  auto answer = again.receive();
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(getDataPayload(*answer), (Bytes{0xDE, 0xAD, 0xFF, 0xFF}));
+
+  EXPECT_EQ(device->server().activity().sessionsStarted, 2u);
+
+  device->disappear();  // the log line of an answer may follow its delivery
+  std::string traffic = readFile(dir.path() / "traffic.log");
+  EXPECT_EQ(traffic.rfind("OUT 04" + std::string(126, '0') + "\n", 0), 0u) << traffic;
+  EXPECT_NE(traffic.find("\nIN 0700080000" "04"), std::string::npos) << traffic;
+}
+
+TEST(DevsimServer, DisappearingRemovesFilesBeforeTheHostSeesRemoval) {
+  TempDir dir;
+  auto device = startDevice(testOptions(dir.path()));
+  ASSERT_TRUE(device);
+  HostConnection host(device->socketPath());
+  ASSERT_TRUE(waitFor(*device, [](const DeviceActivity& a) { return a.hostConnected; }));
+  EXPECT_EQ(device->disappear(), RunEnd::Stopped);
+  EXPECT_TRUE(host.waitForClose());
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "dev.sock"));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "dev.props"));
+}
+
+TEST(DevsimServer, VanishesAfterTheGivenNumberOfReports) {
+  TempDir dir;
+  Options options = testOptions(dir.path());
+  options.faults.vanishAfterReports = 3;
+  auto device = startDevice(options);
+  ASSERT_TRUE(device);
+  HostConnection host(device->socketPath());
+  host.send(commandPacket(Command::QueryDevice));
+  host.send(commandPacket(Command::QueryDevice));
+  ASSERT_TRUE(host.receive());
+  ASSERT_TRUE(host.receive());
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "dev.props"));
+  host.send(commandPacket(Command::QueryDevice));
+  EXPECT_TRUE(host.receive());  // the last report is still served
+  EXPECT_TRUE(host.waitForClose());
+  ASSERT_TRUE(waitFor(*device, [](const DeviceActivity& a) { return a.ended; }));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "dev.sock"));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "dev.props"));
+  EXPECT_EQ(device->disappear(), RunEnd::Vanished);
+}
+
+TEST(DevsimServer, UnsolicitedReportGreetsEverySession) {
+  TempDir dir;
+  Options options = testOptions(dir.path());
+  options.faults.unsolicited = true;
+  auto device = startDevice(options);
+  ASSERT_TRUE(device);
+  for (int session = 0; session < 2; ++session) {
+    HostConnection host(device->socketPath());
+    auto stray = host.receive();
+    ASSERT_TRUE(stray);
+    EXPECT_EQ((*stray)[0], kUnsolicitedCode);
+    EXPECT_EQ(stray->size(), kReportSize);
+  }
+}
+
+TEST(DevsimServer, ReportsWaitWhileTheDeviceErases) {
+  TempDir dir;
+  Options options = testOptions(dir.path());
+  options.eraseTime = 150ms;
+  auto device = startDevice(options);
+  ASSERT_TRUE(device);
+  HostConnection host(device->socketPath());
+  const auto sent = Clock::now();
+  host.send(commandPacket(Command::EraseDevice));
+  host.send(commandPacket(Command::QueryDevice));
+  ASSERT_TRUE(host.receive(5s));
+  EXPECT_GE(Clock::now() - sent, 150ms);
+}
+
+TEST(DevsimServer, PacedDeviceTakesOneReportPerMillisecond) {
+  TempDir dir;
+  Options options = testOptions(dir.path());
+  options.pace = true;
+  auto device = startDevice(options);
+  ASSERT_TRUE(device);
+  HostConnection host(device->socketPath());
+  constexpr int kReports = 30;
+  const auto sent = Clock::now();
+  for (int i = 0; i < kReports; ++i) host.send(commandPacket(Command::QueryDevice));
+  for (int i = 0; i < kReports; ++i) ASSERT_TRUE(host.receive(5s)) << i;
+  EXPECT_GE(Clock::now() - sent, std::chrono::milliseconds(kReports - 1));
+}
+
+TEST(DevsimServer, AnswerLengthOnTheWire) {
+  TempDir dir;
+  Options options = testOptions(dir.path());
+  options.faults.answerLength = 0;
+  auto device = startDevice(options);
+  ASSERT_TRUE(device);
+  HostConnection host(device->socketPath());
+  host.send(commandPacket(Command::QueryDevice));
+  auto answer = host.receive();
+  ASSERT_TRUE(answer);  // a datagram holding only the report id
+  EXPECT_TRUE(answer->empty());
+}
+
+TEST(DevsimServer, OneLiveDevicePerNameButStaleSocketsAreReplaced) {
+  TempDir dir;
+  auto first = startDevice(testOptions(dir.path()));
+  ASSERT_TRUE(first);
+  auto second = BackgroundDevice::start(testOptions(dir.path()));
+  ASSERT_FALSE(second);
+  EXPECT_EQ(second.error().code, ErrorCode::DeviceExists);
+  first->disappear();
+
+  { std::ofstream stale(dir.path() / "dev.sock"); }  // left by a simulator that was killed
+  auto third = startDevice(testOptions(dir.path()));
+  ASSERT_TRUE(third);
+  HostConnection host(third->socketPath());
+  EXPECT_TRUE(host.connected());
+}
+
+TEST(DevsimServer, CreatesAPrivateDeviceFolder) {
+  TempDir dir;
+  auto device = startDevice(testOptions(dir.path() / "nested" / "hid"));
+  ASSERT_TRUE(device);
+  auto perms = std::filesystem::status(dir.path() / "nested" / "hid").permissions();
+  EXPECT_EQ(perms, std::filesystem::perms::owner_all);
+}
+
+}  // namespace
+}  // namespace devsim

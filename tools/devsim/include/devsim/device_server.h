@@ -1,0 +1,127 @@
+// Puts a simulated bootloader on the wire as a virtual HID device: a listening AF_UNIX
+// SOCK_SEQPACKET socket <name>.sock plus its identity in <name>.props, in the device
+// folder. Each datagram is a report id byte (0) followed by the report bytes. One host
+// session at a time; memory outlives sessions. Ending the run removes both files and
+// closes the connection, which is how a host sees the device unplugged.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "devsim/bootloader.h"
+#include "devsim/options.h"
+#include "devsim/result.h"
+#include "devsim/traffic_log.h"
+
+namespace devsim {
+
+enum class RunEnd {
+  Stopped,   // asked to stop (requestStop, SIGTERM, SIGINT)
+  Vanished,  // the --vanish-after count was reached
+};
+
+// What the device has done so far; cheap to copy, for waiting on progress.
+struct DeviceActivity {
+  BootloaderStats stats;
+  std::uint64_t sessionsStarted = 0;  // connections accepted
+  std::uint64_t reportsSent = 0;      // input reports, unsolicited ones included
+  bool hostConnected = false;
+  bool ended = false;  // the device is gone: files removed, connection closed
+};
+
+class DeviceServer {
+ public:
+  // Listens, then publishes the props file, so that a host which finds the props can
+  // always connect. Fails if a live device of the same name is already there.
+  static Result<std::unique_ptr<DeviceServer>> open(const Options& options);
+  ~DeviceServer();
+
+  DeviceServer(const DeviceServer&) = delete;
+  DeviceServer& operator=(const DeviceServer&) = delete;
+
+  const std::filesystem::path& socketPath() const { return socketPath_; }  // absolute
+  const std::filesystem::path& propsPath() const { return propsPath_; }
+
+  // Serves hosts until asked to stop or until the device vanishes; then removes the
+  // files. Runs once per server.
+  RunEnd run();
+
+  // Makes run() end soon. Safe from any thread and from a signal handler.
+  void requestStop() noexcept;
+
+  DeviceActivity activity() const;
+  std::vector<RegionMemory> memory() const;
+
+  // Waits for `condition` to hold, checked on every change; false when time ran out.
+  bool waitUntil(const std::function<bool(const DeviceActivity&)>& condition,
+                 std::chrono::milliseconds timeout) const;
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  enum class Step { Continue, HostLeft, Stop, Vanish };
+
+  DeviceServer(const Options& options, std::filesystem::path socketPath, std::filesystem::path propsPath);
+
+  std::optional<Error> listen();
+  std::optional<Error> publishProps() const;
+  Step waitForHost();
+  Step serveNextReport();
+  Step process(std::span<const std::uint8_t> report);
+  Step send(std::span<const std::uint8_t> report);
+  void endSession();
+  void finish();
+  void saveMemory() const;
+  template <typename Change>
+  void update(Change change);
+
+  Options options_;
+  std::filesystem::path socketPath_;
+  std::filesystem::path propsPath_;
+  int listenFd_ = -1;
+  int wakeFd_ = -1;
+  int connectionFd_ = -1;
+  bool filesPublished_ = false;
+  Clock::time_point notBefore_{};
+  std::ofstream trafficFile_;
+  std::optional<TrafficLog> traffic_;
+
+  mutable std::mutex mutex_;  // guards bootloader_ and activity_
+  mutable std::condition_variable changed_;
+  Bootloader bootloader_;
+  DeviceActivity activity_;
+};
+
+// A device served on a thread of its own, for tests that run the simulator in-process.
+class BackgroundDevice {
+ public:
+  static Result<std::unique_ptr<BackgroundDevice>> start(const Options& options);
+  ~BackgroundDevice();  // disappears if still there
+
+  BackgroundDevice(const BackgroundDevice&) = delete;
+  BackgroundDevice& operator=(const BackgroundDevice&) = delete;
+
+  const std::filesystem::path& socketPath() const { return server_->socketPath(); }
+  const DeviceServer& server() const { return *server_; }
+
+  // The device goes away (files removed, host connection closed) and the thread ends.
+  // Returns how the run ended; calling it again returns the same.
+  RunEnd disappear();
+
+ private:
+  explicit BackgroundDevice(std::unique_ptr<DeviceServer> server);
+
+  std::unique_ptr<DeviceServer> server_;
+  std::thread thread_;
+  RunEnd end_ = RunEnd::Stopped;
+};
+
+}  // namespace devsim

@@ -1,0 +1,334 @@
+#include "devsim/device_server.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+
+#include "devsim/memory_dump.h"
+
+namespace devsim {
+
+namespace {
+
+constexpr std::uint8_t kReportId = 0;
+// Larger than any report, so that a datagram is never cut short.
+constexpr std::size_t kReceiveBufferSize = 8192;
+constexpr std::chrono::milliseconds kPacedInterval{1};
+
+Error systemError(ErrorCode code, const std::string& what) {
+  return Error{code, what + ": " + std::strerror(errno)};
+}
+
+std::optional<sockaddr_un> socketAddress(const std::filesystem::path& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string& text = path.native();
+  if (text.size() >= sizeof address.sun_path) return std::nullopt;
+  std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
+  return address;
+}
+
+// A socket file left behind by a simulator that was killed is replaced; one that a
+// running simulator still listens on is not.
+bool someoneListens(const sockaddr_un& address) {
+  int probe = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+  if (probe < 0) return false;
+  bool listening = ::connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  ::close(probe);
+  return listening;
+}
+
+void closeFd(int& fd) {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
+}
+
+std::optional<Error> prepareDirectory(const std::filesystem::path& dir) {
+  std::error_code failure;
+  if (std::filesystem::create_directories(dir, failure)) {
+    // A device folder is private to its user, like the rest of the runtime directory.
+    std::filesystem::permissions(dir, std::filesystem::perms::owner_all, failure);
+  }
+  if (failure) {
+    return Error{ErrorCode::FileSystem, "cannot create the device folder " + dir.string() + ": " + failure.message()};
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+DeviceServer::DeviceServer(const Options& options, std::filesystem::path socketPath, std::filesystem::path propsPath)
+    : options_(options),
+      socketPath_(std::move(socketPath)),
+      propsPath_(std::move(propsPath)),
+      bootloader_(options) {}
+
+Result<std::unique_ptr<DeviceServer>> DeviceServer::open(const Options& options) {
+  if (auto problem = validateOptions(options)) return *problem;
+  std::error_code failure;
+  const std::filesystem::path dir = std::filesystem::absolute(resolveDeviceDir(options.dir), failure);
+  if (failure) return Error{ErrorCode::FileSystem, "cannot resolve the device folder: " + failure.message()};
+  if (auto problem = prepareDirectory(dir)) return *problem;
+
+  std::unique_ptr<DeviceServer> server(
+      new DeviceServer(options, dir / (options.name + ".sock"), dir / (options.name + ".props")));
+  if (auto problem = server->listen()) return *problem;
+
+  if (!options.trafficFile.empty()) {
+    server->trafficFile_.open(options.trafficFile, std::ios::binary | std::ios::trunc);
+    if (!server->trafficFile_) {
+      return Error{ErrorCode::FileSystem, "cannot write the traffic log " + options.trafficFile.string()};
+    }
+    server->traffic_.emplace(server->trafficFile_);
+  }
+  if (auto problem = server->publishProps()) return *problem;
+  server->filesPublished_ = true;
+  return server;
+}
+
+std::optional<Error> DeviceServer::listen() {
+  auto address = socketAddress(socketPath_);
+  if (!address) {
+    return Error{ErrorCode::Socket, "socket path too long for AF_UNIX (" + std::to_string(socketPath_.native().size()) +
+                                        " bytes): " + socketPath_.string()};
+  }
+  if (std::filesystem::exists(socketPath_)) {
+    if (someoneListens(*address)) {
+      return Error{ErrorCode::DeviceExists, "a device named \"" + options_.name + "\" is already running in " +
+                                                socketPath_.parent_path().string()};
+    }
+    std::filesystem::remove(socketPath_);
+  }
+  listenFd_ = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (listenFd_ < 0) return systemError(ErrorCode::Socket, "socket");
+  if (::bind(listenFd_, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0) {
+    return systemError(ErrorCode::Socket, "bind " + socketPath_.string());
+  }
+  if (::listen(listenFd_, 4) != 0) return systemError(ErrorCode::Socket, "listen " + socketPath_.string());
+  wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wakeFd_ < 0) return systemError(ErrorCode::Socket, "eventfd");
+  return std::nullopt;
+}
+
+std::optional<Error> DeviceServer::publishProps() const {
+  std::filesystem::path aside = propsPath_;
+  aside += ".tmp";
+  {
+    std::ofstream out(aside, std::ios::binary | std::ios::trunc);
+    out << "VendorID=" << options_.vendorId << '\n'
+        << "ProductID=" << options_.productId << '\n'
+        << "VersionNumber=" << options_.versionNumber << '\n'
+        << "Manufacturer=" << options_.manufacturer << '\n'
+        << "Product=" << options_.product << '\n';
+    if (options_.serialNumber) out << "SerialNumber=" << *options_.serialNumber << '\n';
+    out << "Pid=" << ::getpid() << '\n';
+    out.flush();
+    if (!out) return Error{ErrorCode::FileSystem, "cannot write " + aside.string()};
+  }
+  // Renamed into place so that a host never reads half an identity.
+  std::error_code failure;
+  std::filesystem::rename(aside, propsPath_, failure);
+  if (failure) return Error{ErrorCode::FileSystem, "cannot publish " + propsPath_.string() + ": " + failure.message()};
+  return std::nullopt;
+}
+
+DeviceServer::~DeviceServer() {
+  if (filesPublished_) {
+    std::error_code ignored;
+    std::filesystem::remove(propsPath_, ignored);
+    std::filesystem::remove(socketPath_, ignored);
+  }
+  closeFd(connectionFd_);
+  closeFd(listenFd_);
+  closeFd(wakeFd_);
+}
+
+RunEnd DeviceServer::run() {
+  for (;;) {
+    Step step = connectionFd_ < 0 ? waitForHost() : serveNextReport();
+    if (step == Step::HostLeft) endSession();
+    if (step == Step::Stop || step == Step::Vanish) {
+      finish();
+      return step == Step::Stop ? RunEnd::Stopped : RunEnd::Vanished;
+    }
+  }
+}
+
+void DeviceServer::requestStop() noexcept {
+  const int savedErrno = errno;  // a signal handler must leave errno as it found it
+  const std::uint64_t one = 1;
+  [[maybe_unused]] ssize_t written = ::write(wakeFd_, &one, sizeof one);
+  errno = savedErrno;
+}
+
+DeviceServer::Step DeviceServer::waitForHost() {
+  std::array<pollfd, 2> fds{{{wakeFd_, POLLIN, 0}, {listenFd_, POLLIN, 0}}};
+  if (::poll(fds.data(), fds.size(), -1) < 0) {
+    if (errno == EINTR) return Step::Continue;
+    std::cerr << "devsim: poll: " << std::strerror(errno) << '\n';
+    return Step::Stop;
+  }
+  if (fds[0].revents != 0) return Step::Stop;
+  if ((fds[1].revents & POLLIN) == 0) return Step::Continue;
+
+  connectionFd_ = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+  if (connectionFd_ < 0) return Step::Continue;  // the host gave up before we got to it
+  update([](DeviceActivity& activity) {
+    ++activity.sessionsStarted;
+    activity.hostConnected = true;
+  });
+  for (const Report& report : bootloader_.sessionStarted()) {
+    if (Step step = send(report); step != Step::Continue) return step;
+  }
+  return Step::Continue;
+}
+
+DeviceServer::Step DeviceServer::serveNextReport() {
+  // While the device is busy (erasing, or pacing) reports stay in the socket, so the
+  // host sees its sends back up as it would on a slow endpoint.
+  const auto now = Clock::now();
+  const bool ready = now >= notBefore_;
+  const int timeoutMs =
+      ready ? -1 : static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(notBefore_ - now).count());
+  std::array<pollfd, 2> fds{{{wakeFd_, POLLIN, 0}, {ready ? connectionFd_ : -1, POLLIN, 0}}};
+  if (::poll(fds.data(), fds.size(), timeoutMs) < 0) {
+    if (errno == EINTR) return Step::Continue;
+    std::cerr << "devsim: poll: " << std::strerror(errno) << '\n';
+    return Step::Stop;
+  }
+  if (fds[0].revents != 0) return Step::Stop;
+  if (!ready || fds[1].revents == 0) return Step::Continue;
+
+  std::array<std::uint8_t, kReceiveBufferSize> datagram{};
+  const ssize_t received = ::recv(connectionFd_, datagram.data(), datagram.size(), MSG_DONTWAIT);
+  if (received < 0) return errno == EAGAIN || errno == EINTR ? Step::Continue : Step::HostLeft;
+  // A datagram always carries the report id, so zero bytes means the host closed.
+  if (received == 0) return Step::HostLeft;
+  return process(std::span(datagram).subspan(1, static_cast<std::size_t>(received) - 1));
+}
+
+DeviceServer::Step DeviceServer::process(std::span<const std::uint8_t> report) {
+  const auto arrived = Clock::now();
+  if (traffic_) traffic_->received(report);
+  Reaction reaction;
+  update([&](DeviceActivity& activity) {
+    reaction = bootloader_.handle(report);
+    activity.stats = bootloader_.stats();
+  });
+  if (traffic_) {
+    for (const std::string& note : reaction.notes) traffic_->note(note);
+  }
+  notBefore_ = arrived + reaction.busyFor;
+  if (options_.pace) notBefore_ = std::max(notBefore_, arrived + kPacedInterval);
+
+  for (const Report& answer : reaction.answers) {
+    if (Step step = send(answer); step != Step::Continue) return step;
+  }
+  const auto& vanishAfter = options_.faults.vanishAfterReports;
+  if (vanishAfter && bootloader_.stats().reportsReceived >= *vanishAfter) return Step::Vanish;
+  return Step::Continue;
+}
+
+DeviceServer::Step DeviceServer::send(std::span<const std::uint8_t> report) {
+  std::vector<std::uint8_t> datagram;
+  datagram.reserve(report.size() + 1);
+  datagram.push_back(kReportId);
+  datagram.insert(datagram.end(), report.begin(), report.end());
+
+  for (;;) {
+    if (::send(connectionFd_, datagram.data(), datagram.size(), MSG_DONTWAIT | MSG_NOSIGNAL) >= 0) break;
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN) return Step::HostLeft;
+    // The host is not reading; wait for room, but stay stoppable.
+    std::array<pollfd, 2> fds{{{wakeFd_, POLLIN, 0}, {connectionFd_, POLLOUT, 0}}};
+    if (::poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) return Step::Stop;
+    if (fds[0].revents != 0) return Step::Stop;
+  }
+  if (traffic_) traffic_->sent(report);
+  update([](DeviceActivity& activity) { ++activity.reportsSent; });
+  return Step::Continue;
+}
+
+void DeviceServer::endSession() {
+  saveMemory();
+  closeFd(connectionFd_);
+  notBefore_ = {};
+  update([](DeviceActivity& activity) { activity.hostConnected = false; });
+}
+
+void DeviceServer::finish() {
+  saveMemory();
+  // Files first: a host that notices the closed connection then finds the device gone.
+  std::error_code ignored;
+  std::filesystem::remove(propsPath_, ignored);
+  std::filesystem::remove(socketPath_, ignored);
+  filesPublished_ = false;
+  closeFd(connectionFd_);
+  closeFd(listenFd_);
+  update([](DeviceActivity& activity) {
+    activity.hostConnected = false;
+    activity.ended = true;
+  });
+}
+
+void DeviceServer::saveMemory() const {
+  if (options_.memoryFile.empty()) return;
+  std::lock_guard lock(mutex_);
+  if (auto problem = saveMemoryDump(options_.memoryFile, bootloader_.memory())) {
+    std::cerr << "devsim: " << problem->message << '\n';
+  }
+}
+
+template <typename Change>
+void DeviceServer::update(Change change) {
+  {
+    std::lock_guard lock(mutex_);
+    change(activity_);
+  }
+  changed_.notify_all();
+}
+
+DeviceActivity DeviceServer::activity() const {
+  std::lock_guard lock(mutex_);
+  return activity_;
+}
+
+std::vector<RegionMemory> DeviceServer::memory() const {
+  std::lock_guard lock(mutex_);
+  return bootloader_.memory().regions();
+}
+
+bool DeviceServer::waitUntil(const std::function<bool(const DeviceActivity&)>& condition,
+                             std::chrono::milliseconds timeout) const {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, timeout, [&] { return condition(activity_); });
+}
+
+BackgroundDevice::BackgroundDevice(std::unique_ptr<DeviceServer> server) : server_(std::move(server)) {}
+
+Result<std::unique_ptr<BackgroundDevice>> BackgroundDevice::start(const Options& options) {
+  auto server = DeviceServer::open(options);
+  if (!server) return server.error();
+  std::unique_ptr<BackgroundDevice> device(new BackgroundDevice(std::move(server.value())));
+  device->thread_ = std::thread([raw = device.get()] { raw->end_ = raw->server_->run(); });
+  return device;
+}
+
+RunEnd BackgroundDevice::disappear() {
+  if (thread_.joinable()) {
+    server_->requestStop();
+    thread_.join();
+  }
+  return end_;
+}
+
+BackgroundDevice::~BackgroundDevice() { disappear(); }
+
+}  // namespace devsim
