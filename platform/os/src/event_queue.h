@@ -1,0 +1,13 @@
+// The main event queue and the application target's handlers, as the event loop sees them.
+#pragma once
+
+#include <cstddef>
+
+namespace os::events {
+
+bool mainQueueIsEmpty();
+// Hands the events queued now to their handlers, in queue order, and releases them. Events
+// posted meanwhile stay for the next call. Returns how many were dispatched.
+std::size_t dispatchQueuedEvents();
+
+}  // namespace os::events

@@ -1,0 +1,37 @@
+// Owns a file descriptor and closes it once.
+#pragma once
+
+#include <unistd.h>
+
+#include <utility>
+
+namespace os {
+
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int descriptor) : descriptor_(descriptor) {}
+  UniqueFd(UniqueFd&& other) noexcept : descriptor_(std::exchange(other.descriptor_, -1)) {}
+  UniqueFd& operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+      reset();
+      descriptor_ = std::exchange(other.descriptor_, -1);
+    }
+    return *this;
+  }
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  ~UniqueFd() { reset(); }
+
+  int get() const { return descriptor_; }
+  bool valid() const { return descriptor_ >= 0; }
+  void reset() {
+    if (descriptor_ >= 0) ::close(descriptor_);
+    descriptor_ = -1;
+  }
+
+ private:
+  int descriptor_ = -1;
+};
+
+}  // namespace os

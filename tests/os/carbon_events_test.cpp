@@ -1,0 +1,344 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "os/carbon_events.h"
+#include "os/event_loop.h"
+#include "os/run_loop.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace ostest;
+using Clock = std::chrono::steady_clock;
+
+constexpr OSType kTestClass = OSFourCharCode("Test");
+constexpr OSType kOtherClass = OSFourCharCode("Othr");
+constexpr EventParamName kOrderParameter = OSFourCharCode("Ordr");
+
+EventRef makeEvent(OSType eventClass, UInt32 kind, UInt32 order = 0) {
+  EventRef event = nullptr;
+  EXPECT_EQ(CreateEvent(kCFAllocatorDefault, eventClass, kind, GetCurrentEventTime(), kEventAttributeNone, &event), noErr);
+  SetEventParameter(event, kOrderParameter, typeUInt32, sizeof order, &order);
+  return event;
+}
+
+UInt32 orderOf(EventRef event) {
+  UInt32 order = 0;
+  GetEventParameter(event, kOrderParameter, typeUInt32, nullptr, sizeof order, nullptr, &order);
+  return order;
+}
+
+void post(EventRef event, EventPriority priority = kEventPriorityLow) {
+  ASSERT_EQ(PostEventToQueue(GetMainEventQueue(), event, priority), noErr);
+  ReleaseEvent(event);
+}
+
+// A handler that notes which events reached it and answers as told.
+struct Recorder {
+  std::vector<UInt32> seen;
+  OSStatus answer = noErr;
+  bool callNext = false;
+
+  static OSStatus handle(EventHandlerCallRef next, EventRef event, void* userData) {
+    auto* self = static_cast<Recorder*>(userData);
+    self->seen.push_back(orderOf(event));
+    if (self->callNext) return CallNextEventHandler(next, event);
+    return self->answer;
+  }
+};
+
+// Installs a recorder for the given types and removes it again.
+class InstalledRecorder {
+ public:
+  explicit InstalledRecorder(std::vector<EventTypeSpec> types) {
+    EXPECT_EQ(InstallEventHandler(GetApplicationEventTarget(), &Recorder::handle, types.size(), types.data(),
+                                  &recorder, &handler_),
+              noErr);
+  }
+  ~InstalledRecorder() { RemoveEventHandler(handler_); }
+  Recorder recorder;
+
+ private:
+  EventHandlerRef handler_ = nullptr;
+};
+
+TEST(OsCarbonEvents, HigherPriorityFirstThenPostOrder) {
+  InstalledRecorder installed({{kTestClass, 1}});
+  post(makeEvent(kTestClass, 1, 10));
+  post(makeEvent(kTestClass, 1, 11));
+  post(makeEvent(kTestClass, 1, 12), kEventPriorityHigh);
+  post(makeEvent(kTestClass, 1, 13));
+  EXPECT_EQ(GetNumEventsInQueue(GetMainEventQueue()), 4u);
+
+  EXPECT_TRUE(OSRunEventLoopOnce(0));
+  EXPECT_EQ(installed.recorder.seen, (std::vector<UInt32>{12, 10, 11, 13}));
+  EXPECT_EQ(GetNumEventsInQueue(GetMainEventQueue()), 0u);
+}
+
+TEST(OsCarbonEvents, HandlersGetOnlyTheirTypesAndUnhandledEventsAreReleased) {
+  InstalledRecorder kindOne({{kTestClass, 1}});
+  InstalledRecorder kindTwo({{kTestClass, 2}, {kOtherClass, 2}});
+  EventRef nobodys = makeEvent(kOtherClass, 1, 3);
+  RetainEvent(nobodys);  // to watch it being released by the loop
+  post(makeEvent(kTestClass, 1, 1));
+  post(makeEvent(kTestClass, 2, 2));
+  post(nobodys);
+  post(makeEvent(kOtherClass, 2, 4));
+
+  OSRunEventLoopOnce(0);
+  EXPECT_EQ(kindOne.recorder.seen, (std::vector<UInt32>{1}));
+  EXPECT_EQ(kindTwo.recorder.seen, (std::vector<UInt32>{2, 4}));
+  EXPECT_EQ(GetEventRetainCount(nobodys), 1u) << "the queue let go of the event nobody handled";
+  ReleaseEvent(nobodys);
+}
+
+TEST(OsCarbonEvents, NewestHandlerRunsFirstAndCanPassTheEventOn) {
+  InstalledRecorder older({{kTestClass, 1}});
+  InstalledRecorder newer({{kTestClass, 1}});
+  newer.recorder.callNext = true;
+  post(makeEvent(kTestClass, 1, 1));
+  OSRunEventLoopOnce(0);
+  EXPECT_EQ(newer.recorder.seen, (std::vector<UInt32>{1}));
+  EXPECT_EQ(older.recorder.seen, (std::vector<UInt32>{1}));
+
+  // Answering "not handled" passes it on as well; answering noErr stops it.
+  newer.recorder.callNext = false;
+  newer.recorder.answer = eventNotHandledErr;
+  post(makeEvent(kTestClass, 1, 2));
+  OSRunEventLoopOnce(0);
+  EXPECT_EQ(older.recorder.seen, (std::vector<UInt32>{1, 2}));
+  newer.recorder.answer = noErr;
+  post(makeEvent(kTestClass, 1, 3));
+  OSRunEventLoopOnce(0);
+  EXPECT_EQ(older.recorder.seen, (std::vector<UInt32>{1, 2}));
+}
+
+TEST(OsCarbonEvents, CallNextWithoutAnOlderHandlerIsNotHandled) {
+  static OSStatus nextResult = noErr;
+  const EventTypeSpec type{kTestClass, 7};
+  EventHandlerRef handler = nullptr;
+  InstallEventHandler(
+      GetApplicationEventTarget(),
+      [](EventHandlerCallRef next, EventRef event, void*) -> OSStatus {
+        nextResult = CallNextEventHandler(next, event);
+        return noErr;
+      },
+      1, &type, nullptr, &handler);
+  post(makeEvent(kTestClass, 7));
+  OSRunEventLoopOnce(0);
+  EXPECT_EQ(nextResult, eventNotHandledErr);
+  EXPECT_EQ(RemoveEventHandler(handler), noErr);
+  EXPECT_EQ(RemoveEventHandler(handler), paramErr);
+}
+
+TEST(OsCarbonEvents, FlushRemovesWhatTheFilterPicks) {
+  InstalledRecorder installed({{kTestClass, 1}});
+  for (UInt32 order : {1u, 2u, 1u, 3u}) post(makeEvent(kTestClass, 1, order));
+  struct Filter {
+    int calls = 0;
+    static Boolean dropOnes(EventRef event, void* data) {
+      ++static_cast<Filter*>(data)->calls;
+      return orderOf(event) == 1;
+    }
+  } filter;
+  EXPECT_EQ(FlushSpecificEventsFromQueue(GetMainEventQueue(), &Filter::dropOnes, &filter), noErr);
+  EXPECT_EQ(filter.calls, 4) << "the filter sees every queued event once";
+  EXPECT_EQ(GetNumEventsInQueue(GetMainEventQueue()), 2u);
+  OSRunEventLoopOnce(0);
+  EXPECT_EQ(installed.recorder.seen, (std::vector<UInt32>{2, 3}));
+}
+
+TEST(OsCarbonEvents, ParametersKeepTheirTypeAndSize) {
+  EventRef event = makeEvent(kTestClass, 1);
+  const UInt32 size = 64;
+  void* pointer = &event;
+  SetEventParameter(event, OSFourCharCode("Size"), typeUInt32, sizeof size, &size);
+  SetEventParameter(event, OSFourCharCode("Data"), typeVoidPtr, sizeof pointer, &pointer);
+
+  void* readPointer = nullptr;
+  ByteCount actualSize = 0;
+  EXPECT_EQ(GetEventParameter(event, OSFourCharCode("Data"), typeVoidPtr, nullptr, sizeof readPointer, &actualSize,
+                              &readPointer),
+            noErr);
+  EXPECT_EQ(readPointer, pointer);
+  EXPECT_EQ(actualSize, sizeof(void*));
+
+  UInt32 small = 0;
+  EXPECT_EQ(GetEventParameter(event, OSFourCharCode("Data"), typeVoidPtr, nullptr, sizeof small, nullptr, &small),
+            paramErr)
+      << "a pointer does not fit in four bytes on this machine";
+  EXPECT_EQ(GetEventParameter(event, OSFourCharCode("Size"), typeVoidPtr, nullptr, sizeof small, nullptr, &small),
+            errAECoercionFail);
+  EventParamType actualType = 0;
+  EXPECT_EQ(GetEventParameter(event, OSFourCharCode("Size"), typeWildCard, &actualType, sizeof small, nullptr, &small),
+            noErr);
+  EXPECT_EQ(actualType, typeUInt32);
+  EXPECT_EQ(small, 64u);
+  EXPECT_EQ(GetEventParameter(event, OSFourCharCode("Inst"), typeUInt32, nullptr, sizeof small, nullptr, &small),
+            eventParameterNotFoundErr);
+  EXPECT_EQ(GetEventClass(event), kTestClass);
+  EXPECT_EQ(GetEventKind(event), 1u);
+  ReleaseEvent(event);
+}
+
+TEST(OsCarbonEvents, AnEventIsQueuedOnlyOnce) {
+  EventRef event = makeEvent(kTestClass, 1);
+  EXPECT_EQ(PostEventToQueue(GetMainEventQueue(), event, kEventPriorityStandard), noErr);
+  EXPECT_EQ(PostEventToQueue(GetMainEventQueue(), event, kEventPriorityStandard), eventAlreadyPostedErr);
+  ReleaseEvent(event);
+  OSRunEventLoopOnce(0);
+  EXPECT_EQ(GetNumEventsInQueue(GetMainEventQueue()), 0u);
+}
+
+TEST(OsEventLoop, DescriptorSourceRunsWhileInTheRunLoop) {
+  int pipeEnds[2];
+  ASSERT_EQ(::pipe(pipeEnds), 0);
+  struct Counter {
+    int calls = 0;
+  } counter;
+  CFRunLoopSourceRef source = OSRunLoopSourceCreateForDescriptor(
+      pipeEnds[0],
+      [](int descriptor, short, void* info) {
+        char byte = 0;
+        EXPECT_EQ(::read(descriptor, &byte, 1), 1);
+        ++static_cast<Counter*>(info)->calls;
+      },
+      &counter);
+  ASSERT_EQ(::write(pipeEnds[1], "x", 1), 1);
+  OSRunEventLoopOnce(0);
+  EXPECT_EQ(counter.calls, 0) << "not in the run loop yet";
+
+  CFRunLoopAddSource(CFRunLoopGetCurrent(), source, kCFRunLoopDefaultMode);
+  CFRunLoopAddSource(CFRunLoopGetCurrent(), source, kCFRunLoopDefaultMode);
+  EXPECT_TRUE(OSRunEventLoopOnce(1.0));
+  EXPECT_EQ(counter.calls, 1) << "added twice, held once";
+  EXPECT_FALSE(OSRunEventLoopOnce(0)) << "nothing left to read";
+
+  CFRunLoopRemoveSource(CFRunLoopGetCurrent(), source, kCFRunLoopDefaultMode);
+  EXPECT_FALSE(CFRunLoopContainsSource(CFRunLoopGetCurrent(), source, kCFRunLoopDefaultMode));
+  ASSERT_EQ(::write(pipeEnds[1], "y", 1), 1);
+  OSRunEventLoopOnce(0);
+  EXPECT_EQ(counter.calls, 1);
+  CFRelease(source);
+  ::close(pipeEnds[0]);
+  ::close(pipeEnds[1]);
+}
+
+TEST(OsEventLoop, IdleWaitNextEventSleepsAboutAMillisecond) {
+  EventRecord record{};
+  record.what = 99;
+  constexpr int kPasses = 20;
+  const auto start = Clock::now();
+  for (int i = 0; i < kPasses; ++i) EXPECT_FALSE(WaitNextEvent(0, &record, 0, nullptr));
+  const auto elapsed = Clock::now() - start;
+  EXPECT_EQ(record.what, nullEvent);
+  // Each pass sleeps in the kernel (no spinning) but only for about a millisecond.
+  EXPECT_GE(elapsed, kPasses * 900us);
+  EXPECT_LT(elapsed, kPasses * 25ms);
+}
+
+// The plug-in's way: the IOKit report call-back copies the report into an event and posts
+// it; the event's handler runs during WaitNextEvent.
+struct ReportBridge {
+  Bytes buffer = Bytes(64);
+  std::vector<Bytes> delivered;
+
+  static constexpr OSType kClass = OSFourCharCode("ZuvH");
+  static constexpr UInt32 kReportKind = OSFourCharCode("HIDe");
+
+  static void onReport(void* target, IOReturn, void*, void*, UInt32 size) {
+    auto* self = static_cast<ReportBridge*>(target);
+    auto* copy = static_cast<std::uint8_t*>(std::calloc(1, size == 0 ? 1 : size));
+    std::memcpy(copy, self->buffer.data(), size);
+    EventRef event = nullptr;
+    CreateEvent(kCFAllocatorDefault, kClass, kReportKind, GetCurrentEventTime(), kEventAttributeNone, &event);
+    SetEventParameter(event, OSFourCharCode("Data"), typeVoidPtr, sizeof copy, &copy);
+    SetEventParameter(event, OSFourCharCode("Size"), typeUInt32, sizeof size, &size);
+    SetEventParameter(event, OSFourCharCode("Inst"), typeVoidPtr, sizeof target, &target);
+    PostEventToQueue(GetMainEventQueue(), event, kEventPriorityLow);
+    ReleaseEvent(event);
+  }
+
+  static OSStatus handle(EventHandlerCallRef, EventRef event, void*) {
+    std::uint8_t* data = nullptr;
+    UInt32 size = 0;
+    void* instance = nullptr;
+    GetEventParameter(event, OSFourCharCode("Data"), typeVoidPtr, nullptr, sizeof data, nullptr, &data);
+    GetEventParameter(event, OSFourCharCode("Size"), typeUInt32, nullptr, sizeof size, nullptr, &size);
+    GetEventParameter(event, OSFourCharCode("Inst"), typeVoidPtr, nullptr, sizeof instance, nullptr, &instance);
+    static_cast<ReportBridge*>(instance)->delivered.emplace_back(data, data + size);
+    std::free(data);
+    return noErr;
+  }
+};
+
+class OsWaitNextEvent : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const EventTypeSpec type{ReportBridge::kClass, ReportBridge::kReportKind};
+    ASSERT_EQ(InstallEventHandler(GetApplicationEventTarget(), &ReportBridge::handle, 1, &type, nullptr, &handler_),
+              noErr);
+    MatchedDevices devices;
+    ASSERT_EQ(devices.size(), 1u);
+    IOCFPlugInInterface** plugIn = nullptr;
+    SInt32 score = 0;
+    ASSERT_EQ(IOCreatePlugInInterfaceForService(devices[0], kIOHIDDeviceUserClientTypeID, kIOCFPlugInInterfaceID,
+                                                &plugIn, &score),
+              kIOReturnSuccess);
+    (*plugIn)->QueryInterface(plugIn, CFUUIDGetUUIDBytes(kIOHIDDeviceInterfaceID), reinterpret_cast<LPVOID*>(&device_));
+    (*plugIn)->Release(plugIn);
+    ASSERT_EQ((*device_)->open(device_, 0), kIOReturnSuccess);
+    ASSERT_EQ((*device_)->createAsyncEventSource(device_, &source_), kIOReturnSuccess);
+    CFRunLoopAddSource(CFRunLoopGetCurrent(), source_, kCFRunLoopDefaultMode);
+    ASSERT_EQ((*device_)->setInterruptReportHandlerCallback(device_, bridge_.buffer.data(), 64, &ReportBridge::onReport,
+                                                           &bridge_, nullptr),
+              kIOReturnSuccess);
+    ASSERT_TRUE(fake_.accept());
+  }
+
+  void TearDown() override {
+    CFRunLoopRemoveSource(CFRunLoopGetCurrent(), source_, kCFRunLoopDefaultMode);
+    CFRelease(source_);
+    (*device_)->close(device_);
+    (*device_)->Release(device_);
+    RemoveEventHandler(handler_);
+  }
+
+  IsolatedDevices isolated_;
+  FakeVirtualDevice fake_{isolated_.virtualDir(), "bootloader", {{"VendorID", "1240"}, {"ProductID", "60"}}};
+  ReportBridge bridge_;
+  EventHandlerRef handler_ = nullptr;
+  IOHIDDeviceInterface** device_ = nullptr;
+  CFRunLoopSourceRef source_ = nullptr;
+};
+
+TEST_F(OsWaitNextEvent, DispatchesTheEventAReportCallbackPosted) {
+  fake_.sendDatagram({0, 2, 56, 1});
+  fake_.sendDatagram({0, 7, 0, 0});
+  EventRecord record{};
+  const auto deadline = Clock::now() + 5s;
+  while (bridge_.delivered.size() < 2 && Clock::now() < deadline) WaitNextEvent(0, &record, 0, nullptr);
+  EXPECT_EQ(bridge_.delivered, (std::vector<Bytes>{{2, 56, 1}, {7, 0, 0}}));
+}
+
+TEST_F(OsWaitNextEvent, LongSleepEndsAsSoonAsAReportArrives) {
+  std::thread device([this] { fake_.sendDatagram({0, 2}); });
+  EventRecord record{};
+  const auto start = Clock::now();
+  // Ten seconds of allowed sleep; the report must cut it short. A second pass dispatches
+  // the posted event in case the report came in after the first pass looked.
+  const auto deadline = start + 5s;
+  while (bridge_.delivered.empty() && Clock::now() < deadline) WaitNextEvent(0, &record, 600, nullptr);
+  const auto elapsed = Clock::now() - start;
+  device.join();
+  EXPECT_EQ(bridge_.delivered, (std::vector<Bytes>{{2}}));
+  EXPECT_LT(elapsed, 2s);
+}
+
+}  // namespace

@@ -1,0 +1,170 @@
+// Helpers for the OS layer's tests: temporary folders, environment, fake devices on both
+// device sources, and the IOKit calls a device user makes, wrapped for brevity.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "os/carbon_events.h"
+#include "os/iokit_hid.h"
+
+namespace ostest {
+
+using Bytes = std::vector<std::uint8_t>;
+using namespace std::chrono_literals;
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Sets a variable for the life of the object and restores the old value after.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> previous_;
+};
+
+// Points both device sources at empty private folders, so a test sees only the devices it
+// makes itself and never the machine's own.
+class IsolatedDevices {
+ public:
+  IsolatedDevices();
+  const std::filesystem::path& sysfsRoot() const { return sysfs_.path(); }
+  const std::filesystem::path& devRoot() const { return dev_.path(); }
+  const std::filesystem::path& virtualDir() const { return virtual_.path(); }
+
+ private:
+  TempDir sysfs_, dev_, virtual_;
+  ScopedEnv sysfsEnv_, devEnv_, virtualEnv_;
+};
+
+// Collects the debug-log lines written while it lives.
+class LogCapture {
+ public:
+  LogCapture();
+  ~LogCapture();
+  LogCapture(const LogCapture&) = delete;
+  LogCapture& operator=(const LogCapture&) = delete;
+  const std::vector<std::string>& lines() const { return lines_; }
+
+ private:
+  std::vector<std::string> lines_;
+};
+
+void writeFile(const std::filesystem::path& path, const std::string& contents);
+
+// Runs the event loop until `done` answers true; false when `limit` passed first.
+bool runEventLoopUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s);
+
+// The registry entries of every HID device present now, released on destruction.
+class MatchedDevices {
+ public:
+  MatchedDevices();
+  ~MatchedDevices();
+  MatchedDevices(const MatchedDevices&) = delete;
+  MatchedDevices& operator=(const MatchedDevices&) = delete;
+  const std::vector<io_object_t>& entries() const { return entries_; }
+  std::size_t size() const { return entries_.size(); }
+  io_object_t operator[](std::size_t index) const { return entries_.at(index); }
+
+ private:
+  std::vector<io_object_t> entries_;
+};
+
+std::optional<std::string> textProperty(io_object_t entry, const char* key);
+std::optional<std::int32_t> numberProperty(io_object_t entry, const char* key);
+
+// A device opened the way the plug-in opens it: plug-in interface, device interface, open,
+// event source in the run loop, report and removal call-backs registered.
+class ConnectedDevice {
+ public:
+  explicit ConnectedDevice(io_object_t entry, std::uint32_t reportBufferSize = 1024);
+  ~ConnectedDevice();
+  ConnectedDevice(const ConnectedDevice&) = delete;
+  ConnectedDevice& operator=(const ConnectedDevice&) = delete;
+
+  IOReturn openResult() const { return openResult_; }
+  IOHIDDeviceInterface** device() const { return device_; }
+  IOReturn send(const Bytes& report, std::uint32_t reportId = 0, std::uint32_t timeoutMs = 1000);
+  const std::vector<Bytes>& reports() const { return reports_; }
+  int removals() const { return removals_; }
+
+ private:
+  static void onReport(void* target, IOReturn result, void* refcon, void* sender, UInt32 size);
+  static void onRemoval(void* target, IOReturn result, void* refcon, void* sender);
+
+  IOHIDDeviceInterface** device_ = nullptr;
+  CFRunLoopSourceRef source_ = nullptr;
+  IOReturn openResult_ = kIOReturnError;
+  Bytes buffer_;
+  std::vector<Bytes> reports_;
+  int removals_ = 0;
+};
+
+// A simulator-style virtual device: listening socket plus props file, served by the test.
+class FakeVirtualDevice {
+ public:
+  // `properties` are written as given, with Pid added unless it is among them; without a
+  // socket only the props file is written.
+  FakeVirtualDevice(const std::filesystem::path& directory, const std::string& name,
+                    std::map<std::string, std::string> properties, bool withSocket = true);
+  ~FakeVirtualDevice();
+  FakeVirtualDevice(const FakeVirtualDevice&) = delete;
+  FakeVirtualDevice& operator=(const FakeVirtualDevice&) = delete;
+
+  // Takes the host's pending connection; false when none came in time.
+  bool accept(std::chrono::milliseconds limit = 5s);
+  // Sends one datagram: report id, then the report.
+  void sendDatagram(const Bytes& datagram);
+  std::optional<Bytes> receiveDatagram(std::chrono::milliseconds limit = 5s);
+  // Ends the session, as a simulator that disappears does.
+  void closeConnection();
+  int connectionDescriptor() const { return connection_; }
+
+ private:
+  int listener_ = -1;
+  int connection_ = -1;
+};
+
+// A pseudo-terminal in raw mode standing in for a hidraw node: the host opens the
+// terminal side through the dev root, the test plays the device on the other side.
+class PtyNode {
+ public:
+  PtyNode();
+  ~PtyNode();
+  PtyNode(const PtyNode&) = delete;
+  PtyNode& operator=(const PtyNode&) = delete;
+
+  const std::string& terminalPath() const { return terminalPath_; }
+  void write(const Bytes& bytes);
+  // Reads what the host wrote, waiting for `count` bytes at most `limit`.
+  Bytes read(std::size_t count, std::chrono::milliseconds limit = 5s);
+  // Unplugs the device: the host's side reads end of file.
+  void hangUp();
+
+ private:
+  int controller_ = -1;
+  std::string terminalPath_;
+};
+
+}  // namespace ostest

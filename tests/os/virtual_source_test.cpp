@@ -1,0 +1,219 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "os/event_loop.h"
+#include "os/iokit_hid.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace ostest;
+
+std::map<std::string, std::string> bootloaderProperties() {
+  return {{"VendorID", "1240"},      {"ProductID", "60"},           {"VersionNumber", "258"},
+          {"Manufacturer", "Trovak"}, {"Product", "Ger\xC3\xA4t"}, {"SerialNumber", "SN-0001"}};
+}
+
+class OsVirtualDevices : public ::testing::Test {
+ protected:
+  IsolatedDevices isolated_;
+  const std::filesystem::path& dir() const { return isolated_.virtualDir(); }
+};
+
+TEST_F(OsVirtualDevices, EnumeratedInNameOrderWithTheirIdentity) {
+  FakeVirtualDevice second(dir(), "zeta", {{"VendorID", "1"}, {"ProductID", "2"}});
+  FakeVirtualDevice first(dir(), "alpha", bootloaderProperties());
+
+  MatchedDevices devices;
+  ASSERT_EQ(devices.size(), 2u);
+  EXPECT_EQ(numberProperty(devices[0], "VendorID"), 1240);
+  EXPECT_EQ(numberProperty(devices[0], "ProductID"), 60);
+  EXPECT_EQ(numberProperty(devices[0], "VersionNumber"), 258);
+  EXPECT_EQ(textProperty(devices[0], "Manufacturer"), "Trovak");
+  EXPECT_EQ(textProperty(devices[0], "Product"), "Ger\xC3\xA4t");
+  EXPECT_EQ(textProperty(devices[0], "SerialNumber"), "SN-0001");
+  EXPECT_EQ(numberProperty(devices[1], "VendorID"), 1);
+}
+
+TEST_F(OsVirtualDevices, UntoldPropertiesAreAbsentAndEmptyTextsEmpty) {
+  FakeVirtualDevice device(dir(), "plain", {{"VendorID", "1240"}, {"SerialNumber", ""}, {"ProductID", "lots"}});
+  MatchedDevices devices;
+  ASSERT_EQ(devices.size(), 1u);
+  EXPECT_EQ(textProperty(devices[0], "SerialNumber"), "");
+  EXPECT_EQ(textProperty(devices[0], "Product"), std::nullopt);
+  EXPECT_EQ(numberProperty(devices[0], "ProductID"), std::nullopt) << "not a number: not told";
+
+  CFMutableDictionaryRef properties = nullptr;
+  ASSERT_EQ(IORegistryEntryCreateCFProperties(devices[0], &properties, kCFAllocatorDefault, 0), kIOReturnSuccess);
+  EXPECT_EQ(CFDictionaryGetCount(properties), 2);
+  CFRelease(properties);
+}
+
+TEST_F(OsVirtualDevices, LeftoversOfDeadSimulatorsAreSkipped) {
+  FakeVirtualDevice stale(dir(), "crashed", {{"VendorID", "1"}, {"Pid", "2147483000"}});
+  FakeVirtualDevice socketless(dir(), "half", {{"VendorID", "2"}}, /*withSocket=*/false);
+  FakeVirtualDevice live(dir(), "live", {{"VendorID", "3"}});
+  MatchedDevices devices;
+  ASSERT_EQ(devices.size(), 1u);
+  EXPECT_EQ(numberProperty(devices[0], "VendorID"), 3);
+}
+
+TEST_F(OsVirtualDevices, MatchingKeysBesideTheClassSelectDevices) {
+  FakeVirtualDevice other(dir(), "a", {{"VendorID", "1"}, {"ProductID", "60"}});
+  FakeVirtualDevice wanted(dir(), "b", {{"VendorID", "1240"}, {"ProductID", "60"}});
+  CFMutableDictionaryRef matching = IOServiceMatching("IOHIDDevice");
+  const int vendor = 1240;
+  CFNumberRef vendorNumber = CFNumberCreate(kCFAllocatorDefault, kCFNumberIntType, &vendor);
+  CFDictionarySetValue(matching, CFSTR("VendorID"), vendorNumber);
+  CFRelease(vendorNumber);
+
+  io_iterator_t iterator = 0;
+  ASSERT_EQ(IOServiceGetMatchingServices(kIOMasterPortDefault, matching, &iterator), kIOReturnSuccess);
+  const io_object_t entry = IOIteratorNext(iterator);
+  EXPECT_EQ(numberProperty(entry, "ProductID"), 60);
+  EXPECT_EQ(numberProperty(entry, "VendorID"), 1240);
+  EXPECT_EQ(IOIteratorNext(iterator), 0u);
+  IOObjectRelease(entry);
+  IOObjectRelease(iterator);
+  EXPECT_EQ(IOServiceMatching("IOUSBDevice"), nullptr);
+}
+
+TEST_F(OsVirtualDevices, OutputReportsGoWithTheirIdByteFirst) {
+  FakeVirtualDevice fake(dir(), "dev", bootloaderProperties());
+  MatchedDevices devices;
+  ConnectedDevice connected(devices[0]);
+  ASSERT_EQ(connected.openResult(), kIOReturnSuccess);
+  ASSERT_TRUE(fake.accept());
+
+  Bytes command(64, 0);
+  command[0] = 2;
+  EXPECT_EQ(connected.send(command), kIOReturnSuccess);
+  EXPECT_EQ(connected.send({0xAA}, 5), kIOReturnSuccess);
+  EXPECT_EQ(connected.send({}), kIOReturnSuccess);
+
+  Bytes expected(65, 0);
+  expected[1] = 2;
+  EXPECT_EQ(fake.receiveDatagram(), expected);
+  EXPECT_EQ(fake.receiveDatagram(), (Bytes{5, 0xAA}));
+  EXPECT_EQ(fake.receiveDatagram(), (Bytes{0}));
+  EXPECT_EQ(connected.send({1}, 256), kIOReturnBadArgument);
+}
+
+TEST_F(OsVirtualDevices, SendTimesOutWhenTheDeviceTakesNothing) {
+  FakeVirtualDevice fake(dir(), "dev", bootloaderProperties());
+  MatchedDevices devices;
+  ConnectedDevice connected(devices[0]);
+  ASSERT_TRUE(fake.accept());
+  // The simulator reads nothing: fill the socket until it refuses at once.
+  const Bytes report(64, 0x55);
+  int sent = 0;
+  while (connected.send(report, 0, 0) == kIOReturnSuccess) ASSERT_LT(++sent, 100000);
+
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(connected.send(report, 0, 100), kIOReturnTimeout);
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(elapsed, 95ms);
+  EXPECT_LT(elapsed, 2s);
+}
+
+TEST_F(OsVirtualDevices, InputReportsArriveInOrderByteForByte) {
+  FakeVirtualDevice fake(dir(), "dev", bootloaderProperties());
+  MatchedDevices devices;
+  ConnectedDevice connected(devices[0]);
+  ASSERT_TRUE(fake.accept());
+
+  Bytes answer(64, 0);
+  answer[0] = 2;
+  answer[3] = 0xFF;
+  Bytes datagram{0};
+  datagram.insert(datagram.end(), answer.begin(), answer.end());
+  fake.sendDatagram(datagram);
+  fake.sendDatagram({0});           // a report of length 0
+  fake.sendDatagram({0, 0, 0, 7});  // zeros are bytes like any other
+  fake.sendDatagram({3, 9, 9});     // numbered: the id stays in front
+
+  ASSERT_TRUE(runEventLoopUntil([&] { return connected.reports().size() == 4; }));
+  EXPECT_EQ(connected.reports()[0], answer);
+  EXPECT_EQ(connected.reports()[1], Bytes{});
+  EXPECT_EQ(connected.reports()[2], (Bytes{0, 0, 7}));
+  EXPECT_EQ(connected.reports()[3], (Bytes{3, 9, 9}));
+}
+
+TEST_F(OsVirtualDevices, LongReportsAreCutToTheRegisteredBuffer) {
+  FakeVirtualDevice fake(dir(), "dev", bootloaderProperties());
+  MatchedDevices devices;
+  ConnectedDevice connected(devices[0], /*reportBufferSize=*/8);
+  ASSERT_TRUE(fake.accept());
+  Bytes datagram(65, 0x11);
+  datagram[0] = 0;
+  fake.sendDatagram(datagram);
+  ASSERT_TRUE(runEventLoopUntil([&] { return connected.reports().size() == 1; }));
+  EXPECT_EQ(connected.reports()[0], Bytes(8, 0x11));
+}
+
+TEST_F(OsVirtualDevices, PeerCloseIsOneRemovalAndThenNoDevice) {
+  FakeVirtualDevice fake(dir(), "dev", bootloaderProperties());
+  MatchedDevices devices;
+  ConnectedDevice connected(devices[0]);
+  ASSERT_TRUE(fake.accept());
+  fake.sendDatagram({0, 1});
+  fake.closeConnection();
+
+  ASSERT_TRUE(runEventLoopUntil([&] { return connected.removals() == 1; }));
+  EXPECT_EQ(connected.reports(), (std::vector<Bytes>{{1}})) << "what came before the close is still delivered";
+  for (int i = 0; i < 5; ++i) OSRunEventLoopOnce(0.001);
+  EXPECT_EQ(connected.removals(), 1);
+
+  IOHIDDeviceInterface** device = connected.device();
+  EXPECT_EQ(connected.send({1}), kIOReturnNoDevice);
+  EXPECT_EQ((*device)->open(device, 0), kIOReturnNoDevice);
+  EXPECT_EQ((*device)->close(device), kIOReturnNoDevice);
+  EXPECT_EQ((*device)->startAllQueues(device), kIOReturnNoDevice);
+}
+
+TEST_F(OsVirtualDevices, ClosedInterfaceRefusesToSend) {
+  FakeVirtualDevice fake(dir(), "dev", bootloaderProperties());
+  MatchedDevices devices;
+  ConnectedDevice connected(devices[0]);
+  IOHIDDeviceInterface** device = connected.device();
+  EXPECT_EQ((*device)->close(device), kIOReturnSuccess);
+  EXPECT_EQ(connected.send({1}), kIOReturnNotOpen);
+  EXPECT_EQ((*device)->close(device), kIOReturnNotOpen);
+  Bytes buffer(64);
+  EXPECT_EQ((*device)->setInterruptReportHandlerCallback(device, buffer.data(), 64, nullptr, nullptr, nullptr),
+            kIOReturnNotOpen);
+}
+
+TEST_F(OsVirtualDevices, NoInterfaceForEntryZeroOrAGoneDevice) {
+  IOCFPlugInInterface** plugIn = nullptr;
+  SInt32 score = 0;
+  EXPECT_EQ(IOCreatePlugInInterfaceForService(0, kIOHIDDeviceUserClientTypeID, kIOCFPlugInInterfaceID, &plugIn, &score),
+            kIOReturnBadArgument);
+
+  auto fake = std::make_unique<FakeVirtualDevice>(dir(), "dev", bootloaderProperties());
+  MatchedDevices devices;
+  std::filesystem::remove(dir() / "dev.sock");
+  EXPECT_EQ(IOCreatePlugInInterfaceForService(devices[0], kIOHIDDeviceUserClientTypeID, kIOCFPlugInInterfaceID,
+                                              &plugIn, &score),
+            kIOReturnNoDevice);
+  EXPECT_EQ(plugIn, nullptr);
+}
+
+TEST_F(OsVirtualDevices, PlugInAnswersOnlyKnownInterfaces) {
+  FakeVirtualDevice fake(dir(), "dev", bootloaderProperties());
+  MatchedDevices devices;
+  IOCFPlugInInterface** plugIn = nullptr;
+  SInt32 score = -1;
+  ASSERT_EQ(IOCreatePlugInInterfaceForService(devices[0], kIOHIDDeviceUserClientTypeID, kIOCFPlugInInterfaceID,
+                                              &plugIn, &score),
+            kIOReturnSuccess);
+  EXPECT_EQ(score, 0);
+  LPVOID unknown = &score;
+  EXPECT_EQ((*plugIn)->QueryInterface(plugIn, CFUUIDGetUUIDBytes(kIOHIDDeviceUserClientTypeID), &unknown),
+            E_NOINTERFACE);
+  EXPECT_EQ(unknown, nullptr);
+  EXPECT_EQ((*plugIn)->Release(plugIn), 0u);
+}
+
+}  // namespace
