@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "class_definition.h"
 #include "plugin_frame.h"
 
 namespace {
@@ -96,49 +97,36 @@ REALmemoryBlock ReadMessageMemory(REALobject self, int32_t) {
 REALstring LasterrorString(REALobject) { return nullptr; }
 void Construct(REALobject) {}
 
-template <class Function>
-void* Fn(Function function) {
-  return reinterpret_cast<void*>(function);
-}
-
-constexpr uintptr_t kMethodFlags = 4;
-constexpr uintptr_t kPropertyFlags = 6;
-constexpr uintptr_t kClassFlags = 4;
+using plugin::ComputedString;
+using plugin::kClassFlags;
+using plugin::Method;
+using plugin::PlainInteger;
 
 MethodDefinition g_methods[] = {
-    {Fn(PollString), nullptr, "PollString as string", kMethodFlags},
-    {Fn(PollMemory), nullptr, "PollMemory as memoryblock", kMethodFlags},
-    {Fn(Close), nullptr, "Close", kMethodFlags},
-    {Fn(FindFirstDevice), nullptr, "FindFirstDevice as boolean", kMethodFlags},
-    {Fn(FindNextDevice), nullptr, "FindNextDevice as boolean", kMethodFlags},
-    {Fn(Product), nullptr, "Product as string", kMethodFlags},
-    {Fn(DevicePath), nullptr, "DevicePath as string", kMethodFlags},
-    {Fn(Manufacturer), nullptr, "Manufacturer as string", kMethodFlags},
-    {Fn(SerialNumber), nullptr, "SerialNumber as string", kMethodFlags},
-    {Fn(ProductID), nullptr, "ProductID as integer", kMethodFlags},
-    {Fn(VendorID), nullptr, "VendorID as integer", kMethodFlags},
-    {Fn(VersionNumber), nullptr, "VersionNumber as integer", kMethodFlags},
-    {Fn(Connect), nullptr, "Connect as boolean", kMethodFlags},
-    {Fn(Disconnect), nullptr, "Disconnect", kMethodFlags},
-    {Fn(InstallListener), nullptr, "InstallListener(PollSize as integer) as boolean", kMethodFlags},
-    {Fn(SendMessageMemory), nullptr,
-     "SendMessageMemory(data as memoryblock, offset as integer, length as integer) as integer",
-     kMethodFlags},
-    {Fn(SendMessage), nullptr, "SendMessage(data as string) as integer", kMethodFlags},
-    {Fn(ReadMessage), nullptr, "ReadMessage(length as integer) as string", kMethodFlags},
-    {Fn(ReadMessageMemory), nullptr, "ReadMessageMemory(length as integer) as memoryblock",
-     kMethodFlags},
+    Method(PollString, "PollString as string"),
+    Method(PollMemory, "PollMemory as memoryblock"),
+    Method(Close, "Close"),
+    Method(FindFirstDevice, "FindFirstDevice as boolean"),
+    Method(FindNextDevice, "FindNextDevice as boolean"),
+    Method(Product, "Product as string"),
+    Method(DevicePath, "DevicePath as string"),
+    Method(Manufacturer, "Manufacturer as string"),
+    Method(SerialNumber, "SerialNumber as string"),
+    Method(ProductID, "ProductID as integer"),
+    Method(VendorID, "VendorID as integer"),
+    Method(VersionNumber, "VersionNumber as integer"),
+    Method(Connect, "Connect as boolean"),
+    Method(Disconnect, "Disconnect"),
+    Method(InstallListener, "InstallListener(PollSize as integer) as boolean"),
+    Method(SendMessageMemory, "SendMessageMemory(data as memoryblock, offset as integer, length as integer) as integer"),
+    Method(SendMessage, "SendMessage(data as string) as integer"),
+    Method(ReadMessage, "ReadMessage(length as integer) as string"),
+    Method(ReadMessageMemory, "ReadMessageMemory(length as integer) as memoryblock"),
 };
-
-void* const kPlain = reinterpret_cast<void*>(kPlainField);
-
-PropertyDefinition PlainInteger(const char* name, size_t offset) {
-  return {0, name, "Integer", kPropertyFlags, kPlain, kPlain, offset, {}};
-}
 
 PropertyDefinition g_properties[] = {
     PlainInteger("Lasterror", offsetof(TessikData, lasterror)),
-    {0, "LasterrorString", "String", kPropertyFlags, Fn(LasterrorString), nullptr, 0, {}},
+    ComputedString("LasterrorString", LasterrorString),
     PlainInteger("ReadHandle", offsetof(TessikData, readHandle)),
     PlainInteger("WriteHandle", offsetof(TessikData, writeHandle)),
     PlainInteger("PnPHandle", offsetof(TessikData, pnpHandle)),

@@ -126,8 +126,8 @@ TEST_F(OsVirtualDevices, InputReportsArriveInOrderByteForByte) {
   Bytes answer(64, 0);
   answer[0] = 2;
   answer[3] = 0xFF;
-  Bytes datagram{0};
-  datagram.insert(datagram.end(), answer.begin(), answer.end());
+  Bytes datagram = answer;
+  datagram.insert(datagram.begin(), 0);  // report id
   fake.sendDatagram(datagram);
   fake.sendDatagram({0});           // a report of length 0
   fake.sendDatagram({0, 0, 0, 7});  // zeros are bytes like any other

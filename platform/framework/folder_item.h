@@ -1,0 +1,53 @@
+// Files as the program sees them: GetFolderItem gives the item for a bare name in the
+// application's folder, FolderItem.CreateTextFile opens a new text file there, and
+// TextOutputStream.WriteLine writes one line to it.
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <string_view>
+
+#include "object.h"
+
+namespace fw {
+
+class TextOutputStream : public Object {
+ public:
+  explicit TextOutputStream(std::ofstream file) : file_(std::move(file)) {}
+
+  // Writes text and the platform's line end. Each line reaches the file before the call
+  // returns, so a log is complete up to the last line even if the program dies.
+  void WriteLine(std::string_view text);
+  void Close();
+
+ protected:
+  ~TextOutputStream() override = default;
+
+ private:
+  std::ofstream file_;
+};
+
+class FolderItem : public Object {
+ public:
+  explicit FolderItem(std::filesystem::path path) : path_(std::move(path)) {}
+
+  const std::filesystem::path& NativePath() const { return path_; }
+  bool Exists() const;
+  // Creates the file, replacing one of the same name, and opens it for writing; nullptr
+  // when it cannot be created.
+  Ref<TextOutputStream> CreateTextFile() const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+// The item for name inside the application's folder; nullptr for a name that is not a bare
+// file name (empty, ".", "..", or with a folder separator).
+Ref<FolderItem> GetFolderItem(std::string_view name);
+
+// The folder bare names resolve in: the running executable's folder unless a test moved it.
+std::filesystem::path ApplicationFolder();
+// Returns the folder set before; an empty path restores the executable's folder.
+std::filesystem::path SetApplicationFolder(std::filesystem::path folder);
+
+}  // namespace fw

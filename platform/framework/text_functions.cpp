@@ -1,0 +1,97 @@
+#include "text_functions.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <system_error>
+
+namespace fw {
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+double HexadecimalValue(std::string_view digits) {
+  double value = 0;
+  for (char c : digits) {
+    const int digit = HexDigitValue(c);
+    if (digit < 0) break;
+    value = value * 16 + digit;
+  }
+  return value;
+}
+
+// The length of the decimal number at the start of text: sign, digits, fraction, exponent.
+size_t DecimalLength(std::string_view text) {
+  size_t i = 0;
+  auto skipDigits = [&] {
+    const size_t start = i;
+    while (i < text.size() && IsDigit(text[i])) ++i;
+    return i - start;
+  };
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  size_t digits = skipDigits();
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    digits += skipDigits();
+  }
+  if (digits == 0) return 0;
+  const size_t mantissaEnd = i;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    if (skipDigits() == 0) return mantissaEnd;  // "1e" is the number 1 followed by text
+  }
+  return i;
+}
+
+}  // namespace
+
+std::string Str(int64_t n) { return std::to_string(n); }
+
+std::string Hex(int32_t n) {
+  char digits[8];
+  const auto result = std::to_chars(std::begin(digits), std::end(digits),
+                                    static_cast<uint32_t>(n), 16);
+  std::string text(digits, result.ptr);
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'f') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
+double Val(std::string_view text) {
+  const size_t start = text.find_first_not_of(" \t");
+  if (start == std::string_view::npos) return 0;
+  text.remove_prefix(start);
+  if (text.size() >= 2 && text[0] == '&' && (text[1] == 'h' || text[1] == 'H')) {
+    return HexadecimalValue(text.substr(2));
+  }
+  const size_t length = DecimalLength(text);
+  if (length == 0) return 0;
+  // from_chars takes no leading '+'.
+  const size_t signLength = text[0] == '+' ? 1 : 0;
+  double value = 0;
+  const auto result = std::from_chars(text.data() + signLength, text.data() + length, value);
+  if (result.ec == std::errc::result_out_of_range) {
+    // from_chars leaves the value alone; strtod gives the infinity or the zero it is.
+    value = std::strtod(std::string(text.substr(0, length)).c_str(), nullptr);
+  }
+  return value;
+}
+
+int32_t IntegerFromDouble(double value) {
+  if (!std::isfinite(value)) return 0;
+  constexpr double kWrap = 4294967296.0;  // 2^32
+  double wrapped = std::fmod(std::trunc(value), kWrap);
+  if (wrapped < 0) wrapped += kWrap;
+  return static_cast<int32_t>(static_cast<uint32_t>(wrapped));
+}
+
+}  // namespace fw

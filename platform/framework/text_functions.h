@@ -1,0 +1,32 @@
+// The framework's number and text conversions, as the program uses them: Str (decimal
+// text), Hex (hexadecimal text, upper-case digits, no prefix, no leading zeros), Val (the
+// number a text begins with) and the conversion of a Double to the 32-bit Integer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace fw {
+
+// The platform's line end, and the Windows one that text from other systems may carry.
+inline const std::string EndOfLine = "\n";
+inline const std::string EndOfLineWindows = "\r\n";
+
+std::string Str(int64_t n);
+
+// The 32 bits of n as hexadecimal: Hex(255) is "FF", Hex(-1) is "FFFFFFFF". A byte passed
+// here gives at most two digits.
+std::string Hex(int32_t n);
+
+// The number text begins with, as a Double; 0 when it begins with none. Leading blanks are
+// skipped. Decimal text may carry a sign, a fraction and an exponent ("-1.5e3"); "&h" (either
+// case) followed by hexadecimal digits of either case reads as a hexadecimal number, and
+// "&h" alone as 0. Reading stops at the first character that does not belong to the number.
+double Val(std::string_view text);
+
+// A Double as the 32-bit Integer it is assigned to: the fraction is cut off, values outside
+// the 32-bit range wrap around (so Val("&hFFFFFFFF") gives -1), and NaN or infinities give 0.
+int32_t IntegerFromDouble(double value);
+
+}  // namespace fw

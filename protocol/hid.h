@@ -1,0 +1,63 @@
+// The HID module: the program's one link to the device and the shared state of the update.
+// Every command leaves through SendCommand and every answer arrives through ReadCommand.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "folder_item.h"
+#include "memory_block.h"
+#include "memory_region.h"
+#include "my_orvane.h"
+#include "plugin_decls/tessik_zuv.h"
+
+namespace HID {
+
+// The update payload, from the logo image at start-up.
+extern std::string dataversion;
+extern std::string datatitle;
+extern std::string datafile;  // the firmware as Intel HEX text
+extern int32_t VendorID;
+extern int32_t ProductID;
+
+// The connected device, set by the device search (the macOS or the Windows build's class).
+extern bool DeviceFound;
+extern fw::Ref<MyOrvane> DeviceMac;
+extern fw::Ref<fw::TessikZuv> DeviceWin;
+
+// The device's geometry and memory, from its answer to QUERY_DEVICE.
+extern std::vector<fw::Ref<MemoryRegion>> MemoryRegions;
+extern int32_t memoryRegionsDetected;
+extern int32_t BytesPerPacket;
+extern int32_t DeviceFamily;
+extern int32_t bytesPerAddress;
+
+// The traffic log file (debug builds); nullptr while no log is open.
+extern fw::Ref<fw::TextOutputStream> logfile;
+
+// The largest region image the program accepts. Far above any flash a device of this kind
+// has, and small enough that a corrupt answer cannot exhaust memory.
+inline constexpr int32_t MaxRegionSize = 16 * 1024 * 1024;
+
+// Sends p to the connected device as one output report. A packet that is not 64 bytes is
+// sent all the same, after the message "Invalid packet size.". Without a packet or without
+// a connected device nothing is sent; a failed send is only logged.
+void SendCommand(const fw::Ref<fw::MemoryBlock>& p);
+
+// The newest answer received and not yet read, or nullptr when none came (immediate: after
+// one pass of the event loop; otherwise within two seconds) or no device is connected.
+fw::Ref<fw::MemoryBlock> ReadCommand(bool immediate);
+
+// Appends one MemoryRegion per RegionRecord of a QueryDeviceAnswer to MemoryRegions and sets
+// memoryRegionsDetected to the number of entries. A record whose Size is negative or above
+// MaxRegionSize makes the whole answer unusable: nothing of it is appended, the user is told,
+// and the result is false, so that the update stops before anything is erased.
+[[nodiscard]] bool ParseMemoryRegions(const fw::Ref<fw::MemoryBlock>& answer);
+
+// Drops the globals that hold objects or texts, in the order the program releases them at
+// quit: the device first (its destructor closes the connection), then the regions, the
+// Windows device, the log file and the payload texts.
+void ReleaseGlobals();
+
+}  // namespace HID

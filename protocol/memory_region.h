@@ -1,0 +1,20 @@
+// One region of device memory as the device's query answer lists it, with its image: the
+// bytes the firmware puts there, loaded from the HEX text, written and read back.
+#pragma once
+
+#include <cstdint>
+
+#include "memory_block.h"
+#include "object.h"
+
+class MemoryRegion : public fw::Object {
+ public:
+  int32_t Size = 0;
+  int32_t Address = 0;
+  int32_t Type = 0;
+  // Size + 10 bytes: the first Size preset to 0xFF (erased flash), the last 10 zero.
+  fw::Ref<fw::MemoryBlock> data;
+
+ protected:
+  ~MemoryRegion() override = default;
+};

@@ -1,0 +1,98 @@
+#include "my_orvane.h"
+
+#include <utility>
+
+#include "alerts.h"
+#include "background_task.h"
+#include "command_packets.h"
+#include "host_string.h"
+#include "os/carbon_events.h"
+#include "plugin_abi.h"
+#include "system_log.h"
+#include "ticks.h"
+#include "zuv_utilities.h"
+
+namespace {
+
+constexpr size_t kEventRecordRoom = 100;
+static_assert(sizeof(EventRecord) <= kEventRecordRoom);
+
+MyOrvane* DeviceFor(REALobject instance) {
+  return dynamic_cast<MyOrvane*>(fw::PluginInstance::FromHandle(instance));
+}
+
+// The plug-in raises its events with the instance handle first. The report string is only
+// lent for the call; nil stands for an empty report.
+void ReceivedDataHandler(REALobject instance, REALstring data, int32_t size) {
+  if (MyOrvane* device = DeviceFor(instance)) {
+    device->Event_ReceivedData(std::string(fw::HostStringBytes(data)), size);
+  }
+}
+
+void DeviceRemovedHandler(REALobject instance, int32_t result) {
+  if (MyOrvane* device = DeviceFor(instance)) device->Event_DeviceRemoved(result);
+}
+
+const fw::EventBinding kMyOrvaneEvents[] = {
+    {"ReceivedData", reinterpret_cast<void*>(&ReceivedDataHandler)},
+    {"DeviceRemoved", reinterpret_cast<void*>(&DeviceRemovedHandler)},
+};
+
+const fw::ProgramClass kMyOrvaneClass{"MyOrvane", kMyOrvaneEvents};
+
+}  // namespace
+
+MyOrvane::MyOrvane() : OrvaneZuv(&kMyOrvaneClass) {
+  EventRecord = fw::NewMemoryBlock(kEventRecordRoom);
+  SetTimeOut(kTimeOutMilliseconds);
+}
+
+void MyOrvane::Event_ReceivedData(const std::string& data, int32_t size) {
+  fw::System::DebugLog("ReceiveData: " + EncodingToHexZuv(data));
+  fw::Ref<fw::MemoryBlock> report = fw::MakeRef<fw::MemoryBlock>(data);
+  datas.push_back(report);
+  // A short copy (the plug-in could not copy the bytes) or a report of another size is
+  // still queued: the reader decides what it makes of it.
+  const auto length = static_cast<int64_t>(report->Size());
+  if (length != size || report->Size() != HID::PacketSize) {
+    fw::MsgBox("Invalid data length received.");
+  }
+}
+
+void MyOrvane::Event_DeviceRemoved(int32_t /*result*/) {
+  // A device that goes away shows as answers that do not come; the reads time out.
+}
+
+void MyOrvane::MyWait() {
+  // With mask 0 nothing is handed back, but events posted to the application (the
+  // plug-in's report events among them) are dispatched during the call. The record is
+  // filled as the typed struct and copied into the object's room, so that the byte buffer
+  // is never read as a struct.
+  ::EventRecord record{};
+  WaitNextEvent(0, &record, 0, nullptr);
+  EventRecord->SetStringValue(0, sizeof record,
+                              std::string_view(reinterpret_cast<const char*>(&record),
+                                               sizeof record));
+}
+
+fw::Ref<fw::MemoryBlock> MyOrvane::TakeNewest() {
+  if (datas.empty()) return nullptr;
+  fw::Ref<fw::MemoryBlock> report = std::move(datas.back());
+  datas.pop_back();
+  report->LittleEndian = true;
+  return report;
+}
+
+fw::Ref<fw::MemoryBlock> MyOrvane::Read(bool immediate) {
+  if (immediate) {
+    MyWait();
+    return TakeNewest();
+  }
+  const int64_t deadline = fw::Ticks() + ReadTimeoutTicks;
+  while (fw::Ticks() < deadline) {
+    if (fw::Ref<fw::MemoryBlock> report = TakeNewest()) return report;
+    MyWait();
+    fw::RuntimeBackgroundTask();
+  }
+  return nullptr;
+}

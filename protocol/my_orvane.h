@@ -1,0 +1,45 @@
+// The program's device object: the plug-in's HID device class plus a queue of the input
+// reports it delivered, and a read that lets the event loop run until a report is there.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "memory_block.h"
+#include "plugin_decls/orvane_zuv.h"
+
+class MyOrvane : public fw::OrvaneZuv {
+ public:
+  // The output-report time-out this class sets over the plug-in's own 500 ms.
+  static constexpr int32_t kTimeOutMilliseconds = 2222;
+  // How long a waiting read waits: 2 seconds.
+  static constexpr int64_t ReadTimeoutTicks = 120;
+
+  MyOrvane();
+
+  // Received reports not read yet, oldest first.
+  std::vector<fw::Ref<fw::MemoryBlock>> datas;
+
+  // The plug-in's ReceivedData event: data holds the report's bytes as delivered, size the
+  // length the device reported.
+  void Event_ReceivedData(const std::string& data, int32_t size);
+  void Event_DeviceRemoved(int32_t result);
+
+  // One pass of the operating system's event loop, which delivers pending reports.
+  void MyWait();
+
+  // The newest report not read yet, taken out of the queue and marked little-endian; or
+  // nullptr. immediate: after one pass of the event loop; otherwise waits up to
+  // ReadTimeoutTicks for one to arrive.
+  fw::Ref<fw::MemoryBlock> Read(bool immediate);
+
+ protected:
+  ~MyOrvane() override = default;
+
+  // Room for the event record WaitNextEvent fills in.
+  fw::Ref<fw::MemoryBlock> EventRecord;
+
+ private:
+  fw::Ref<fw::MemoryBlock> TakeNewest();
+};

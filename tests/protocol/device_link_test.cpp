@@ -1,0 +1,118 @@
+// Sending and reading through the HID module and the MyOrvane queue, against a stand-in for
+// the plug-in's device class: the cases the simulator does not produce.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "build_settings.h"
+#include "command_packets.h"
+#include "hid.h"
+#include "protocol_test_support.h"
+
+namespace {
+
+using protocol_test::BytesOf;
+using protocol_test::DeliverReport;
+using protocol_test::Recorder;
+using protocol_test::SteppingClock;
+
+std::string Report(uint8_t code, uint8_t marker) {
+  std::string report(64, '\0');
+  report[0] = static_cast<char>(code);
+  report[63] = static_cast<char>(marker);
+  return report;
+}
+
+class PROTOCOL_SUITE(DeviceLink) : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    protocol_test::ResetHidGlobals();
+    traffic_ = &protocol_test::UseStandInOrvane();
+  }
+  void TearDown() override { protocol_test::ResetHidGlobals(); }
+
+  void Connect() { HID::DeviceMac = fw::MakeRef<MyOrvane>(); }
+
+  protocol_test::StandInTraffic* traffic_ = nullptr;
+};
+
+TEST_F(PROTOCOL_SUITE(DeviceLink), APacketGoesOutWholeAsOneReport) {
+  Connect();
+  Recorder recorder;
+  HID::SendCommand(HID::GetGetDataCommand(0x1000, 58));
+  ASSERT_EQ(traffic_->sent.size(), 1u);
+  EXPECT_EQ(traffic_->sent[0], BytesOf(*HID::GetGetDataCommand(0x1000, 58)));
+  EXPECT_TRUE(recorder.messages.empty());
+}
+
+TEST_F(PROTOCOL_SUITE(DeviceLink), APacketOfAnotherSizeIsSentAfterAWarning) {
+  Connect();
+  Recorder recorder;
+  HID::SendCommand(fw::NewMemoryBlock(10));
+  EXPECT_EQ(recorder.messages, (std::vector<std::string>{"Invalid packet size."}));
+  ASSERT_EQ(traffic_->sent.size(), 1u);
+  EXPECT_EQ(traffic_->sent[0].size(), 10u);
+}
+
+TEST_F(PROTOCOL_SUITE(DeviceLink), AFailedSendIsLoggedWithItsCode) {
+  Connect();
+  traffic_->nextLasterror = -536870212;
+  Recorder recorder;
+  HID::SendCommand(HID::GetEraseDeviceCommand());
+  EXPECT_EQ(recorder.logLines.back(), "Lasterror after SendMessage -536870212");
+  EXPECT_TRUE(recorder.messages.empty());
+}
+
+TEST_F(PROTOCOL_SUITE(DeviceLink), NoPacketOrNoDeviceSendsNothingAndDoesNotCrash) {
+  Recorder recorder;
+  HID::SendCommand(HID::GetQueryDeviceCommand());  // before any device is connected
+  Connect();
+  HID::SendCommand(HID::GetGetDataCommand(0, 59));  // the builder refused: Nil
+  HID::SendCommand(nullptr);
+  EXPECT_TRUE(traffic_->sent.empty());
+  EXPECT_TRUE(recorder.messages.empty());
+  EXPECT_EQ(recorder.logLines.back(), "SendCommand: no packet, nothing sent.");
+}
+
+TEST_F(PROTOCOL_SUITE(DeviceLink), ReadingWithoutADeviceGivesNil) {
+  EXPECT_FALSE(HID::ReadCommand(true));
+  SteppingClock clock;
+  EXPECT_FALSE(HID::ReadCommand(false));
+}
+
+TEST_F(PROTOCOL_SUITE(DeviceLink), ReportsOfTheWrongLengthAreQueuedWithAMessage) {
+  Connect();
+  Recorder recorder;
+  DeliverReport(*HID::DeviceMac, std::string(65, '\x02'), 65);
+  DeliverReport(*HID::DeviceMac, "", 64);  // the plug-in could not copy the bytes
+  DeliverReport(*HID::DeviceMac, std::string(64, '\x02'), 63);
+  EXPECT_EQ(recorder.messages, std::vector<std::string>(3, "Invalid data length received."));
+  ASSERT_EQ(HID::DeviceMac->datas.size(), 3u);
+  EXPECT_EQ(HID::DeviceMac->datas[0]->Size(), 65u);
+  EXPECT_EQ(HID::DeviceMac->datas[1]->Size(), 0u);
+}
+
+TEST_F(PROTOCOL_SUITE(DeviceLink), AReportArrivingDuringTheWaitEndsIt) {
+  Connect();
+  SteppingClock clock;
+  const int64_t start = clock.now;
+  clock.onTick = [&](int64_t now) {
+    if (now == start + 60) DeliverReport(*HID::DeviceMac, Report(2, 9), 64);
+  };
+  auto answer = HID::ReadCommand(false);
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->UInt8Value(63), 9);
+  EXPECT_LT(clock.now - start, 65);
+}
+
+TEST_F(PROTOCOL_SUITE(DeviceLink), AQueuedReportIsReturnedWithoutWaiting) {
+  Connect();
+  DeliverReport(*HID::DeviceMac, Report(2, 3), 64);
+  SteppingClock clock;
+  const int64_t start = clock.now;
+  ASSERT_TRUE(HID::ReadCommand(false));
+  EXPECT_LE(clock.now - start, 2);
+}
+
+}  // namespace

@@ -1,0 +1,154 @@
+// The framework services the protocol code uses: message box and beep presenters, the debug
+// log, Ticks, the cooperative yield, files next to the application, and number texts.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "alerts.h"
+#include "background_task.h"
+#include "folder_item.h"
+#include "protocol_test_support.h"
+#include "system_log.h"
+#include "text_functions.h"
+#include "ticks.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using protocol_test::Recorder;
+using protocol_test::TempAppFolder;
+
+TEST(FrameworkAlerts, MessagesReachTheInstalledPresenterInOrder) {
+  std::vector<std::string> shown;
+  auto previous = fw::SetMessagePresenter([&](const std::string& text) { shown.push_back(text); });
+  fw::MsgBox("first");
+  fw::MsgBox("second\n\nwith detail");
+  fw::SetMessagePresenter(previous);
+  fw::MsgBox("to the default presenter");
+  EXPECT_EQ(shown, (std::vector<std::string>{"first", "second\n\nwith detail"}));
+}
+
+TEST(FrameworkTicks, RunSixtyPerSecondOnTheRealClock) {
+  const int64_t first = fw::Ticks();
+  const auto start = Clock::now();
+  int64_t now = first;
+  while (now == first && Clock::now() - start < std::chrono::seconds(1)) now = fw::Ticks();
+  EXPECT_GT(now, first);
+  const int64_t begin = fw::Ticks();
+  const auto begun = Clock::now();
+  while (Clock::now() - begun < std::chrono::milliseconds(200)) {
+  }
+  const int64_t elapsed = fw::Ticks() - begin;
+  EXPECT_GE(elapsed, 11);
+  EXPECT_LE(elapsed, 14);
+}
+
+TEST(FrameworkBackgroundTask, WithoutAHookTheYieldIsNearlyFree) {
+  const auto start = Clock::now();
+  for (int i = 0; i < 1'000'000; ++i) fw::RuntimeBackgroundTask();
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(250));
+}
+
+TEST(FrameworkBackgroundTask, TheHookRunsAtMostOnceEveryFewMilliseconds) {
+  int runs = 0;
+  auto previous = fw::SetBackgroundHook([&] { ++runs; });
+  const auto start = Clock::now();
+  long calls = 0;
+  while (Clock::now() - start < std::chrono::milliseconds(100)) {
+    fw::RuntimeBackgroundTask();
+    ++calls;
+  }
+  const auto elapsed = Clock::now() - start;
+  fw::SetBackgroundHook(previous);
+  EXPECT_GE(runs, 2);
+  EXPECT_LE(runs, elapsed / fw::kBackgroundHookInterval + 1);
+  EXPECT_GT(calls, 100 * runs);
+}
+
+TEST(FrameworkBackgroundTask, AYieldInsideTheHookDoesNotRunItAgain) {
+  int depth = 0;
+  int deepest = 0;
+  auto previous = fw::SetBackgroundHook([&] {
+    ++depth;
+    deepest = std::max(deepest, depth);
+    const auto start = Clock::now();
+    while (Clock::now() - start < 2 * fw::kBackgroundHookInterval) fw::RuntimeBackgroundTask();
+    --depth;
+  });
+  const auto start = Clock::now();
+  while (Clock::now() - start < std::chrono::milliseconds(30)) fw::RuntimeBackgroundTask();
+  fw::SetBackgroundHook(previous);
+  EXPECT_EQ(deepest, 1);
+}
+
+TEST(FrameworkFiles, BareNamesResolveInTheApplicationFolder) {
+  TempAppFolder folder;
+  auto item = fw::GetFolderItem("Debug");
+  ASSERT_TRUE(item);
+  EXPECT_EQ(item->NativePath(), folder.path() / "Debug");
+  EXPECT_FALSE(item->Exists());
+  for (const char* name : {"", ".", "..", "sub/Debug", "/tmp/Debug"}) {
+    EXPECT_FALSE(fw::GetFolderItem(name)) << name;
+  }
+}
+
+TEST(FrameworkFiles, ATextFileReplacesOneOfTheSameNameAndGetsWholeLines) {
+  TempAppFolder folder;
+  { std::ofstream(folder.path() / "Memory.txt") << "old content that is longer\n"; }
+  auto stream = fw::GetFolderItem("Memory.txt")->CreateTextFile();
+  ASSERT_TRUE(stream);
+  stream->WriteLine("Address: 001000 FF");
+  // The line is in the file before the stream is closed.
+  EXPECT_EQ(folder.Lines("Memory.txt"), (std::vector<std::string>{"Address: 001000 FF"}));
+  stream->WriteLine("");
+  stream->Close();
+  stream->WriteLine("after close: dropped");
+  std::ifstream in(folder.path() / "Memory.txt", std::ios::binary);
+  const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(content, "Address: 001000 FF" + fw::EndOfLine + fw::EndOfLine);
+}
+
+TEST(FrameworkText, StrAndHexWriteIntegers) {
+  EXPECT_EQ(fw::Str(0), "0");
+  EXPECT_EQ(fw::Str(-536870212), "-536870212");
+  EXPECT_EQ(fw::Hex(0), "0");
+  EXPECT_EQ(fw::Hex(4096), "1000");
+  EXPECT_EQ(fw::Hex(0xABCDEF), "ABCDEF");
+  EXPECT_EQ(fw::Hex(-1), "FFFFFFFF");
+  EXPECT_EQ(fw::Hex(uint8_t{0xC8}), "C8");
+}
+
+TEST(FrameworkText, ValReadsTheNumberATextBeginsWith) {
+  EXPECT_EQ(fw::Val("1240"), 1240);
+  EXPECT_EQ(fw::Val("  60abc"), 60);
+  EXPECT_EQ(fw::Val("-12.5e1x"), -125);
+  EXPECT_EQ(fw::Val("+7"), 7);
+  EXPECT_EQ(fw::Val("3e"), 3);
+  EXPECT_EQ(fw::Val(".5"), 0.5);
+  EXPECT_EQ(fw::Val("&h1F"), 31);
+  EXPECT_EQ(fw::Val("&Hff"), 255);
+  EXPECT_EQ(fw::Val("&hFFFFFFFF"), 4294967295.0);
+  EXPECT_EQ(fw::Val("1e999"), INFINITY);
+  EXPECT_EQ(fw::Val("-1e-999"), 0);
+  for (const char* none : {"", "   ", "abc", "&h", "&hZ", "-", ".", "0x10"}) {
+    EXPECT_EQ(fw::Val(none), 0) << none;
+  }
+}
+
+TEST(FrameworkText, DoublesBecomeIntegersByCuttingAndWrapping) {
+  EXPECT_EQ(fw::IntegerFromDouble(1240), 1240);
+  EXPECT_EQ(fw::IntegerFromDouble(2.9), 2);
+  EXPECT_EQ(fw::IntegerFromDouble(-2.9), -2);
+  EXPECT_EQ(fw::IntegerFromDouble(4294967295.0), -1);
+  EXPECT_EQ(fw::IntegerFromDouble(2147483648.0), INT32_MIN);
+  EXPECT_EQ(fw::IntegerFromDouble(4294967296.0 + 5), 5);
+  EXPECT_EQ(fw::IntegerFromDouble(1e300), 0);
+  EXPECT_EQ(fw::IntegerFromDouble(std::nan("")), 0);
+  EXPECT_EQ(fw::IntegerFromDouble(-INFINITY), 0);
+}
+
+}  // namespace

@@ -1,0 +1,166 @@
+#include "protocol_test_support.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+#include <utility>
+
+#include "folder_item.h"
+#include "hid.h"
+#include "host_string.h"
+#include "plugin_abi.h"
+#include "plugin_decls/entry_points.h"
+#include "plugin_host.h"
+
+namespace protocol_test {
+
+Recorder::Recorder()
+    : previousPresenter_(fw::SetMessagePresenter(
+          [this](const std::string& text) { messages.push_back(text); })),
+      previousSink_(fw::SetDebugLogSink(
+          [this](std::string_view line) { logLines.emplace_back(line); })) {}
+
+Recorder::~Recorder() {
+  fw::SetMessagePresenter(std::move(previousPresenter_));
+  fw::SetDebugLogSink(std::move(previousSink_));
+}
+
+SteppingClock::SteppingClock()
+    : previous_(fw::SetTickSource([this] {
+        ++now;
+        if (onTick) onTick(now);
+        return now;
+      })) {}
+
+SteppingClock::~SteppingClock() { fw::SetTickSource(std::move(previous_)); }
+
+namespace {
+
+StandInTraffic g_traffic;
+
+constexpr size_t kTimeOutField = 0;
+constexpr size_t kLasterrorField = 4;
+
+ClassDefinition& StandInDefinition();
+
+void SetField(REALobject self, size_t field, int32_t value) {
+  // The class data starts at the offset the host wrote into the definition.
+  auto* data = reinterpret_cast<uint8_t*>(self) + StandInDefinition().dataOffset;
+  std::memcpy(data + field, &value, sizeof value);
+}
+
+void StandInConstructor(REALobject self) { SetField(self, kTimeOutField, 500); }
+
+void StandInClose(REALobject) { ++g_traffic.closes; }
+
+void StandInSendMessageMemory(REALobject self, REALmemoryBlock data, int32_t offset,
+                              int32_t length) {
+  const auto* block = reinterpret_cast<const fw::MemoryBlock*>(data);
+  const std::string bytes = block->StringValue(static_cast<size_t>(offset),
+                                               static_cast<size_t>(length));
+  g_traffic.sent.emplace_back(bytes.begin(), bytes.end());
+  SetField(self, kLasterrorField, g_traffic.nextLasterror);
+}
+
+PropertyDefinition g_properties[] = {
+    {0, "TimeOut", "Integer", 0, reinterpret_cast<void*>(kPlainField),
+     reinterpret_cast<void*>(kPlainField), kTimeOutField, {}},
+    {0, "Lasterror", "Integer", 0, reinterpret_cast<void*>(kPlainField),
+     reinterpret_cast<void*>(kPlainField), kLasterrorField, {}},
+};
+MethodDefinition g_methods[] = {
+    {reinterpret_cast<void*>(&StandInClose), nullptr, "Close", 0},
+    {reinterpret_cast<void*>(&StandInSendMessageMemory), nullptr,
+     "SendMessageMemory(data as memoryblock, offset as integer, length as integer)", 0},
+};
+EventDefinition g_events[] = {
+    {"ReceivedData(data as string, size as integer)", 0},
+    {"DeviceRemoved(result as integer)", 0},
+};
+
+ClassDefinition& StandInDefinition() {
+  static ClassDefinition definition = {
+      kPluginInterfaceVersion, "OrvaneZuv", nullptr, 1104, 0, StandInConstructor, StandInClose,
+      g_properties, 2, g_methods, 2, g_events, 2, {}, 4, {}};
+  return definition;
+}
+
+}  // namespace
+
+StandInTraffic& UseStandInOrvane() {
+  static const bool registered = [] {
+    fw::PluginHost::Instance().RegisterClass(&StandInDefinition());
+    fw::InitPluginEntrypoints();  // the Tessik entries stay unresolved: not used here
+    return true;
+  }();
+  (void)registered;
+  g_traffic = {};
+  return g_traffic;
+}
+
+void DeliverReport(fw::PluginInstance& device, const std::string& bytes, int32_t size) {
+  using Handler = void (*)(REALobject, REALstring, int32_t);
+  auto handler = reinterpret_cast<Handler>(device.EventHandler("ReceivedData"));
+  ASSERT_NE(handler, nullptr) << "the class binds no ReceivedData handler";
+  REALstring text = bytes.empty() ? nullptr : fw::NewHostString(bytes, kEncodingUnknown);
+  handler(device.Handle(), text, size);
+  fw::ReleaseHostString(text);
+}
+
+std::vector<uint8_t> BytesOf(const fw::MemoryBlock& block) {
+  return {block.Bytes().begin(), block.Bytes().end()};
+}
+
+fw::Ref<fw::MemoryBlock> QueryAnswer(const std::vector<Record>& records, bool endMarker) {
+  auto answer = fw::NewMemoryBlock(64);
+  answer->SetUInt8Value(0, 2);
+  answer->SetUInt8Value(1, 56);
+  answer->SetUInt8Value(2, 1);
+  size_t pos = 3;
+  for (const Record& record : records) {
+    answer->SetUInt8Value(pos, record.type);
+    answer->SetInt32Value(pos + 1, record.address);
+    answer->SetInt32Value(pos + 5, record.size);
+    pos += 9;
+  }
+  if (endMarker) answer->SetUInt8Value(pos, 255);
+  return answer;
+}
+
+TempAppFolder::TempAppFolder() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "protocol-XXXXXX").string();
+  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+  previous_ = fw::SetApplicationFolder(path_);
+}
+
+TempAppFolder::~TempAppFolder() {
+  fw::SetApplicationFolder(previous_);
+  std::error_code error;
+  std::filesystem::remove_all(path_, error);
+}
+
+std::vector<std::string> TempAppFolder::Lines(const std::string& file) const {
+  std::ifstream in(path_ / file);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> TempAppFolder::FileNames() const {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+    names.push_back(entry.path().filename().string());
+  }
+  return names;
+}
+
+void ResetHidGlobals() {
+  HID::ReleaseGlobals();
+  HID::VendorID = HID::ProductID = 0;
+  HID::DeviceFound = false;
+  HID::memoryRegionsDetected = HID::BytesPerPacket = HID::DeviceFamily = HID::bytesPerAddress = 0;
+}
+
+}  // namespace protocol_test

@@ -1,0 +1,105 @@
+// Shared by the protocol tests: recorders for what the program shows and logs, a stand-in
+// for the Orvane plug-in's device class, and a clean slate of the HID globals per test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "alerts.h"
+#include "memory_block.h"
+#include "plugin_instance.h"
+#include "system_log.h"
+#include "ticks.h"
+
+// The same test sources run in the shipped build and in the one with the debug aids; the
+// suite names tell the two apart in ctest's output.
+#if UPDATER_DEBUG_AIDS_ENABLED
+#define PROTOCOL_SUITE(name) ProtocolDebugAids##name
+#else
+#define PROTOCOL_SUITE(name) Protocol##name
+#endif
+
+namespace protocol_test {
+
+// Records every message box and every debug-log line while it lives.
+class Recorder {
+ public:
+  Recorder();
+  ~Recorder();
+  Recorder(const Recorder&) = delete;
+  Recorder& operator=(const Recorder&) = delete;
+
+  std::vector<std::string> messages;
+  std::vector<std::string> logLines;
+
+ private:
+  fw::MessagePresenter previousPresenter_;
+  fw::DebugLogSink previousSink_;
+};
+
+// A clock that moves one tick every time it is read, so a wait of n ticks takes n reads and
+// no time. onTick runs at every read with the new tick count.
+class SteppingClock {
+ public:
+  SteppingClock();
+  ~SteppingClock();
+  SteppingClock(const SteppingClock&) = delete;
+  SteppingClock& operator=(const SteppingClock&) = delete;
+
+  int64_t now = 1000;
+  std::function<void(int64_t)> onTick;
+
+ private:
+  fw::TickSource previous_;
+};
+
+// What the stand-in device class saw.
+struct StandInTraffic {
+  std::vector<std::vector<uint8_t>> sent;  // each output report, as sent
+  int32_t nextLasterror = 0;               // what a send leaves in Lasterror
+  int closes = 0;                          // Close calls, the destructor's included
+};
+
+// Registers a stand-in "OrvaneZuv" class (once per process) and binds the program's entry
+// table to it. Returns its record, cleared.
+StandInTraffic& UseStandInOrvane();
+
+// A report as the plug-in hands it to the program's ReceivedData handler, through the
+// handler the object's class bound by name.
+void DeliverReport(fw::PluginInstance& device, const std::string& bytes, int32_t size);
+
+std::vector<uint8_t> BytesOf(const fw::MemoryBlock& block);
+
+// A QueryDeviceAnswer: code 2, 56 bytes per packet, family 1, then the given records.
+struct Record {
+  uint8_t type;
+  int32_t address;
+  int32_t size;
+};
+fw::Ref<fw::MemoryBlock> QueryAnswer(const std::vector<Record>& records, bool endMarker);
+
+// A fresh folder, removed with its files at the end; the application folder while it lives.
+class TempAppFolder {
+ public:
+  TempAppFolder();
+  ~TempAppFolder();
+  TempAppFolder(const TempAppFolder&) = delete;
+  TempAppFolder& operator=(const TempAppFolder&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::vector<std::string> Lines(const std::string& file) const;
+  std::vector<std::string> FileNames() const;
+
+ private:
+  std::filesystem::path path_;
+  std::filesystem::path previous_;
+};
+
+// Every HID global back at its start-up value, before and after each test.
+void ResetHidGlobals();
+
+}  // namespace protocol_test
