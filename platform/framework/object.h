@@ -23,6 +23,9 @@ class Object {
 
  protected:
   virtual ~Object() = default;
+  // Gives back a reference taken while the object was being built, without destroying it:
+  // a constructor that hands the object to code which locks and unlocks it holds one meanwhile.
+  void ReleaseWithoutDestroying() { --references_; }
 
  private:
   int references_ = 0;

@@ -133,11 +133,52 @@ int PluginHost::ServiceLookups(const std::string& name) const {
   return it == lookups_.end() ? 0 : it->second;
 }
 
+namespace {
+
+// Why a definition record cannot be registered, or empty when it can.
+std::string DefinitionFault(const ClassDefinition& d) {
+  if (!d.name) return "a class without a name";
+  const std::string name = d.name;
+  if (d.version != kPluginInterfaceVersion) {
+    return "class " + name + " rejected: interface version " + std::to_string(d.version);
+  }
+  if (d.dataSize > PluginHost::kMaxDataSize) {
+    return "class " + name + " rejected: class data of " + std::to_string(d.dataSize) + " bytes";
+  }
+  if ((d.propertyCount && !d.properties) || (d.methodCount && !d.methods) ||
+      (d.eventCount && !d.events)) {
+    return "class " + name + " rejected: a table with entries but no address";
+  }
+  return {};
+}
+
+}  // namespace
+
 void PluginHost::RegisterClass(ClassDefinition* definition) {
-  if (!definition || !definition->name || definition->version != kPluginInterfaceVersion) return;
+  if (!definition) return;
+  if (std::string fault = DefinitionFault(*definition); !fault.empty()) {
+    rejections_.push_back(std::move(fault));
+    return;
+  }
+  // Instances keep pointing at their class record, so a class registered again (a plug-in
+  // loaded twice) keeps it; only the host's own words are written back into the definition.
+  if (auto existing = classes_.find(definition->name); existing != classes_.end()) {
+    RegisteredClass& cls = *existing->second;
+    if (cls.definition != definition) {
+      rejections_.push_back("class " + cls.name + " rejected: registered twice");
+      return;
+    }
+    definition->dataSize = cls.dataSize;
+    definition->dataOffset = kDataOffset;
+    for (const auto& event : cls.events) {
+      definition->events[event->index].hostSlot = reinterpret_cast<uintptr_t>(event.get());
+    }
+    return;
+  }
   auto entry = std::make_unique<RegisteredClass>();
   entry->definition = definition;
   entry->name = definition->name;
+  entry->dataSize = definition->dataSize;
   definition->dataOffset = kDataOffset;
   for (uintptr_t i = 0; i < definition->eventCount; ++i) {
     auto event = std::make_unique<RegisteredEvent>(

@@ -26,10 +26,13 @@ struct RegisteredEvent {
 struct RegisteredClass {
   ClassDefinition* definition;  // owned by the plug-in, lives as long as the process
   std::string name;
+  // Taken at registration: instances are allocated and bounds-checked with this size,
+  // whatever the plug-in later writes into its record.
+  size_t dataSize;
   std::vector<std::unique_ptr<RegisteredEvent>> events;  // stable addresses: the host slots
 
   size_t DataOffset() const { return definition->dataOffset; }
-  size_t DataSize() const { return definition->dataSize; }
+  size_t DataSize() const { return dataSize; }
   // The field offset of a plain property, or -1 when the class has no such plain field.
   intptr_t PlainFieldOffset(std::string_view property) const;
 };
@@ -51,8 +54,13 @@ class PluginHost {
   // The lookup function handed to plug-ins.
   static void* LookupService(const char* name);
 
-  // Called by the PluginRegisterClass service.
+  // Called by the PluginRegisterClass service. A record that cannot be used safely is
+  // refused, and the reason kept for the start-up message.
   void RegisterClass(ClassDefinition* definition);
+  const std::vector<std::string>& Rejections() const { return rejections_; }
+
+  // Class data larger than this is taken for a broken record.
+  static constexpr uintptr_t kMaxDataSize = 1 << 20;
   const RegisteredClass* FindClass(std::string_view name) const;
   // An entry by its full declaration text ("OrvaneZuv.FindFirstDevice as boolean",
   // "OrvaneZuv.__init", "TessikZuv.LasterrorString.Get"), or nullptr.
@@ -74,6 +82,7 @@ class PluginHost {
   void* Service(std::string_view name);
 
   std::map<std::string, std::unique_ptr<RegisteredClass>, std::less<>> classes_;
+  std::vector<std::string> rejections_;
   std::map<std::string, bool, std::less<>> hidden_;
   std::map<std::string, int, std::less<>> lookups_;
   std::vector<void*> libraries_;

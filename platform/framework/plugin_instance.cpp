@@ -29,7 +29,7 @@ size_t BlockSize(const RegisteredClass& cls) {
 // that a missing plug-in can never lead to reads outside it. Start-up refuses to run in that
 // case anyway.
 ClassDefinition g_unregisteredDefinition{};
-const RegisteredClass g_unregistered{&g_unregisteredDefinition, "", {}};
+const RegisteredClass g_unregistered{&g_unregisteredDefinition, "", 0, {}};
 
 }  // namespace
 
@@ -46,8 +46,13 @@ PluginInstance::PluginInstance(std::string_view className, void* initEntry, void
   header->magic = kInstanceMagic;
   header->owner = this;
   handle_ = static_cast<REALobject>(block);
-  // The plug-in's constructor runs before the program's subclass constructor body.
-  if (initEntry) reinterpret_cast<void (*)(REALobject)>(initEntry)(handle_);
+  // The plug-in's constructor runs before the program's subclass constructor body. It may
+  // lock and unlock the object, which must not destroy it before anyone holds it.
+  if (initEntry) {
+    Retain();
+    reinterpret_cast<void (*)(REALobject)>(initEntry)(handle_);
+    ReleaseWithoutDestroying();
+  }
 }
 
 PluginInstance::~PluginInstance() {

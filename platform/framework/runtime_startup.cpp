@@ -27,6 +27,9 @@ StartupResult StartPluginRuntime(const std::filesystem::path& folder,
     }
     message << "  " << file.string() << " (" << state << ")\n";
   }
+  for (const std::string& rejection : PluginHost::Instance().Rejections()) {
+    message << "Refused: " << rejection << "\n";
+  }
   return {false, message.str()};
 }
 

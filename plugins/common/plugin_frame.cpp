@@ -96,11 +96,10 @@ REALstring BuildHostString(const void* bytes, size_t length, uint32_t encoding) 
   return converted;
 }
 
-REALstring HostStringFromUTF16(const char16_t* text) {
-  if (!text) return nullptr;
+REALstring HostStringFromUTF16(std::span<const char16_t> buffer) {
   size_t units = 0;
-  while (text[units] != 0) ++units;
-  return BuildHostString(text, units * sizeof(char16_t), kEncodingUTF16);
+  while (units < buffer.size() && buffer[units] != 0) ++units;
+  return BuildHostString(buffer.data(), units * sizeof(char16_t), kEncodingUTF16);
 }
 
 }  // namespace plugin

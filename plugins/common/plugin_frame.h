@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "plugin_abi.h"
 
@@ -38,7 +39,8 @@ void RegisterClassDefinition(ClassDefinition* definition);
 // UTF-32 text is handed to the host as UTF-8.
 REALstring BuildHostString(const void* bytes, size_t length, uint32_t encoding);
 // UTF-16 text ended by a 16-bit zero, as a UTF-8 host string (nil for nil or empty text).
-REALstring HostStringFromUTF16(const char16_t* text);
+// The text never reaches past its buffer: without a zero unit it ends with the buffer.
+REALstring HostStringFromUTF16(std::span<const char16_t> buffer);
 
 // The class data of an instance: the instance plus the DataOffset the host wrote.
 template <class Data>

@@ -38,7 +38,11 @@ struct OrvaneData {
 static_assert(offsetof(OrvaneData, timeOut) == 0);
 static_assert(offsetof(OrvaneData, lasterror) == 4);
 static_assert(sizeof(OrvaneData::reportBufferArea) == 1040);
-static_assert(sizeof(OrvaneData) % 16 == 0, "the host rounds the size up otherwise");
+// The original record was 1092 bytes with 4-byte pointers. With 8-byte pointers and their
+// alignment the fields end at offset 80, so the class data is 1120 bytes: the report area
+// keeps its full room and the host needs no rounding.
+static_assert(offsetof(OrvaneData, reportBufferArea) == 80);
+static_assert(sizeof(OrvaneData) == 1120, "the size the class registers");
 
 // The class data of an instance of OrvaneZuv or of a program subclass.
 OrvaneData& DataOf(REALobject instance);

@@ -124,6 +124,12 @@ int32_t OpenConnection(REALobject self, OrvaneData& data) {
   return kDone;
 }
 
+// TimeOut is the program's to set: a negative value means no waiting, not four billion
+// milliseconds.
+UInt32 TimeOutMilliseconds(const OrvaneData& data) {
+  return data.timeOut < 0 ? 0 : static_cast<UInt32>(data.timeOut);
+}
+
 void SendReport(OrvaneData& data, int32_t reportID, std::span<uint8_t> report) {
   IOHIDDeviceInterface** device = data.deviceInterface;
   if (!device) {
@@ -133,7 +139,7 @@ void SendReport(OrvaneData& data, int32_t reportID, std::span<uint8_t> report) {
   data.lasterror =
       (*device)->setReport(device, kIOHIDReportTypeOutput, static_cast<UInt32>(reportID),
                            report.data(), static_cast<UInt32>(report.size()),
-                           static_cast<UInt32>(data.timeOut), nullptr, nullptr, nullptr);
+                           TimeOutMilliseconds(data), nullptr, nullptr, nullptr);
 }
 
 // The bytes a memory send names, or nothing when the buffer is missing, its size is unknown

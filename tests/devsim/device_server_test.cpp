@@ -5,6 +5,9 @@
 #include <fstream>
 
 #include "devsim/device_server.h"
+#include "files.h"
+#include "simulator.h"
+#include "temp_dir.h"
 #include "test_support.h"
 
 namespace devsim {
@@ -16,32 +19,26 @@ using test::getDataPacket;
 using test::getDataPayload;
 using test::HostConnection;
 using test::programPacket;
-using test::readFile;
-using test::TempDir;
-using test::testOptions;
+using testsupport::ReadFile;
+using testsupport::SimulatorOptions;
+using testsupport::StartSimulator;
+using testsupport::TempDir;
 using Bytes = std::vector<std::uint8_t>;
 using Clock = std::chrono::steady_clock;
-
-std::unique_ptr<BackgroundDevice> startDevice(const Options& options) {
-  auto device = BackgroundDevice::start(options);
-  if (!device) ADD_FAILURE() << device.error().message;
-  return device ? std::move(device.value()) : nullptr;
-}
 
 bool waitFor(const BackgroundDevice& device, const std::function<bool(const DeviceActivity&)>& condition) {
   return device.server().waitUntil(condition, 5s);
 }
 
 TEST(DevsimServer, PublishesIdentityOnceListening) {
-  TempDir dir;
-  Options options = testOptions(dir.path(), "board-1");
+  TempDir dir("devsim");
+  Options options = SimulatorOptions(dir.path(), "board-1");
   options.versionNumber = 0x0102;
   options.manufacturer = "Trovák";
   options.serialNumber = "";
-  auto device = startDevice(options);
-  ASSERT_TRUE(device);
+  auto device = StartSimulator(options);
   EXPECT_EQ(device->socketPath(), dir.path() / "board-1.sock");
-  EXPECT_EQ(readFile(dir.path() / "board-1.props"),
+  EXPECT_EQ(ReadFile(dir.path() / "board-1.props"),
             "VendorID=1240\nProductID=60\nVersionNumber=258\nManufacturer=Trovák\n"
             "Product=Trovak Bootloader\nSerialNumber=\nPid=" + std::to_string(::getpid()) + "\n");
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "board-1.props.tmp"));
@@ -50,13 +47,12 @@ TEST(DevsimServer, PublishesIdentityOnceListening) {
 }
 
 TEST(DevsimServer, MemoryOutlivesSessionsAndLogsAreWritten) {
-  TempDir dir;
-  Options options = testOptions(dir.path());
+  TempDir dir("devsim");
+  Options options = SimulatorOptions(dir.path(), "dev");
   options.trafficFile = dir.path() / "traffic.log";
   options.memoryFile = dir.path() / "memory.txt";
   options.regions = {{0, 0x800, 4}};
-  auto device = startDevice(options);
-  ASSERT_TRUE(device);
+  auto device = StartSimulator(options);
   {
     HostConnection host(device->socketPath());
     host.send(commandPacket(Command::EraseDevice));
@@ -64,7 +60,7 @@ TEST(DevsimServer, MemoryOutlivesSessionsAndLogsAreWritten) {
     host.send(commandPacket(Command::ProgramComplete));
   }
   ASSERT_TRUE(waitFor(*device, [](const DeviceActivity& a) { return a.sessionsStarted == 1 && !a.hostConnected; }));
-  EXPECT_EQ(readFile(dir.path() / "memory.txt"), "REGION type=0 address=0x800 size=4\nDEADFFFF\n");
+  EXPECT_EQ(ReadFile(dir.path() / "memory.txt"), "REGION type=0 address=0x800 size=4\nDEADFFFF\n");
   EXPECT_EQ(device->server().memory().at(0).bytes, (Bytes{0xDE, 0xAD, 0xFF, 0xFF}));
 
   HostConnection again(device->socketPath());
@@ -76,15 +72,14 @@ TEST(DevsimServer, MemoryOutlivesSessionsAndLogsAreWritten) {
   EXPECT_EQ(device->server().activity().sessionsStarted, 2u);
 
   device->disappear();  // the log line of an answer may follow its delivery
-  std::string traffic = readFile(dir.path() / "traffic.log");
+  std::string traffic = ReadFile(dir.path() / "traffic.log");
   EXPECT_EQ(traffic.rfind("OUT 04" + std::string(126, '0') + "\n", 0), 0u) << traffic;
   EXPECT_NE(traffic.find("\nIN 0700080000" "04"), std::string::npos) << traffic;
 }
 
 TEST(DevsimServer, DisappearingRemovesFilesBeforeTheHostSeesRemoval) {
-  TempDir dir;
-  auto device = startDevice(testOptions(dir.path()));
-  ASSERT_TRUE(device);
+  TempDir dir("devsim");
+  auto device = StartSimulator(SimulatorOptions(dir.path(), "dev"));
   HostConnection host(device->socketPath());
   ASSERT_TRUE(waitFor(*device, [](const DeviceActivity& a) { return a.hostConnected; }));
   EXPECT_EQ(device->disappear(), RunEnd::Stopped);
@@ -94,11 +89,10 @@ TEST(DevsimServer, DisappearingRemovesFilesBeforeTheHostSeesRemoval) {
 }
 
 TEST(DevsimServer, VanishesAfterTheGivenNumberOfReports) {
-  TempDir dir;
-  Options options = testOptions(dir.path());
+  TempDir dir("devsim");
+  Options options = SimulatorOptions(dir.path(), "dev");
   options.faults.vanishAfterReports = 3;
-  auto device = startDevice(options);
-  ASSERT_TRUE(device);
+  auto device = StartSimulator(options);
   HostConnection host(device->socketPath());
   host.send(commandPacket(Command::QueryDevice));
   host.send(commandPacket(Command::QueryDevice));
@@ -115,11 +109,10 @@ TEST(DevsimServer, VanishesAfterTheGivenNumberOfReports) {
 }
 
 TEST(DevsimServer, UnsolicitedReportGreetsEverySession) {
-  TempDir dir;
-  Options options = testOptions(dir.path());
+  TempDir dir("devsim");
+  Options options = SimulatorOptions(dir.path(), "dev");
   options.faults.unsolicited = true;
-  auto device = startDevice(options);
-  ASSERT_TRUE(device);
+  auto device = StartSimulator(options);
   for (int session = 0; session < 2; ++session) {
     HostConnection host(device->socketPath());
     auto stray = host.receive();
@@ -130,11 +123,10 @@ TEST(DevsimServer, UnsolicitedReportGreetsEverySession) {
 }
 
 TEST(DevsimServer, ReportsWaitWhileTheDeviceErases) {
-  TempDir dir;
-  Options options = testOptions(dir.path());
+  TempDir dir("devsim");
+  Options options = SimulatorOptions(dir.path(), "dev");
   options.eraseTime = 150ms;
-  auto device = startDevice(options);
-  ASSERT_TRUE(device);
+  auto device = StartSimulator(options);
   HostConnection host(device->socketPath());
   const auto sent = Clock::now();
   host.send(commandPacket(Command::EraseDevice));
@@ -144,11 +136,10 @@ TEST(DevsimServer, ReportsWaitWhileTheDeviceErases) {
 }
 
 TEST(DevsimServer, PacedDeviceTakesOneReportPerMillisecond) {
-  TempDir dir;
-  Options options = testOptions(dir.path());
+  TempDir dir("devsim");
+  Options options = SimulatorOptions(dir.path(), "dev");
   options.pace = true;
-  auto device = startDevice(options);
-  ASSERT_TRUE(device);
+  auto device = StartSimulator(options);
   HostConnection host(device->socketPath());
   constexpr int kReports = 30;
   const auto sent = Clock::now();
@@ -158,11 +149,10 @@ TEST(DevsimServer, PacedDeviceTakesOneReportPerMillisecond) {
 }
 
 TEST(DevsimServer, AnswerLengthOnTheWire) {
-  TempDir dir;
-  Options options = testOptions(dir.path());
+  TempDir dir("devsim");
+  Options options = SimulatorOptions(dir.path(), "dev");
   options.faults.answerLength = 0;
-  auto device = startDevice(options);
-  ASSERT_TRUE(device);
+  auto device = StartSimulator(options);
   HostConnection host(device->socketPath());
   host.send(commandPacket(Command::QueryDevice));
   auto answer = host.receive();
@@ -171,25 +161,22 @@ TEST(DevsimServer, AnswerLengthOnTheWire) {
 }
 
 TEST(DevsimServer, OneLiveDevicePerNameButStaleSocketsAreReplaced) {
-  TempDir dir;
-  auto first = startDevice(testOptions(dir.path()));
-  ASSERT_TRUE(first);
-  auto second = BackgroundDevice::start(testOptions(dir.path()));
+  TempDir dir("devsim");
+  auto first = StartSimulator(SimulatorOptions(dir.path(), "dev"));
+  auto second = BackgroundDevice::start(SimulatorOptions(dir.path(), "dev"));
   ASSERT_FALSE(second);
   EXPECT_EQ(second.error().code, ErrorCode::DeviceExists);
   first->disappear();
 
   { std::ofstream stale(dir.path() / "dev.sock"); }  // left by a simulator that was killed
-  auto third = startDevice(testOptions(dir.path()));
-  ASSERT_TRUE(third);
+  auto third = StartSimulator(SimulatorOptions(dir.path(), "dev"));
   HostConnection host(third->socketPath());
   EXPECT_TRUE(host.connected());
 }
 
 TEST(DevsimServer, CreatesAPrivateDeviceFolder) {
-  TempDir dir;
-  auto device = startDevice(testOptions(dir.path() / "nested" / "hid"));
-  ASSERT_TRUE(device);
+  TempDir dir("devsim");
+  auto device = StartSimulator(SimulatorOptions(dir.path() / "nested" / "hid", "dev"));
   auto perms = std::filesystem::status(dir.path() / "nested" / "hid").permissions();
   EXPECT_EQ(perms, std::filesystem::perms::owner_all);
 }

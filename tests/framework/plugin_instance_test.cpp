@@ -107,3 +107,68 @@ TEST_F(FrameworkPluginInstance, LockKeepsTheObjectAliveUntilUnlock) {
 }
 
 }  // namespace
+
+namespace {
+
+void LockingInit(REALobject self) {
+  auto lock = reinterpret_cast<REALLockObjectFn>(fw::PluginHost::LookupService("REALLockObject"));
+  auto unlock = reinterpret_cast<REALUnlockObjectFn>(fw::PluginHost::LookupService("REALUnlockObject"));
+  lock(self);
+  unlock(self);
+}
+
+class LockingProbe : public fw::PluginInstance {
+ public:
+  LockingProbe()
+      : PluginInstance("ProbeZuv", reinterpret_cast<void*>(&LockingInit),
+                       reinterpret_cast<void*>(&CountingExit), nullptr) {}
+};
+
+TEST_F(FrameworkPluginInstance, AConstructorThatLocksItsObjectDoesNotDestroyIt) {
+  fw::Ref<LockingProbe> probe = fw::MakeRef<LockingProbe>();
+  EXPECT_EQ(probe->References(), 1);
+  EXPECT_EQ(g_exitCalls, 0);
+  probe.reset();
+  EXPECT_EQ(g_exitCalls, 1);
+}
+
+TEST_F(FrameworkPluginInstance, RegisteringTheClassAgainKeepsLiveInstancesValid) {
+  fw::Ref<Probe> probe = fw::MakeRef<Probe>();
+  probe->SetField32(8, 41);
+  const uintptr_t slot = g_events[0].hostSlot;
+  fw::PluginHost::Instance().RegisterClass(&g_probe);  // a plug-in loaded a second time
+  EXPECT_EQ(probe->Field32(8), 41);
+  EXPECT_EQ(g_events[0].hostSlot, slot);
+  EXPECT_EQ(fw::PluginHost::Instance().FindClass("ProbeZuv")->definition, &g_probe);
+}
+
+TEST(FrameworkPluginHost, DefinitionsThatCannotBeUsedSafelyAreRefusedWithAReason) {
+  auto& host = fw::PluginHost::Instance();
+  ClassDefinition oldVersion{};
+  oldVersion.version = 8;
+  oldVersion.name = "OldZuv";
+  ClassDefinition huge{};
+  huge.version = kPluginInterfaceVersion;
+  huge.name = "HugeZuv";
+  huge.dataSize = SIZE_MAX - 15;
+  ClassDefinition noTable{};
+  noTable.version = kPluginInterfaceVersion;
+  noTable.name = "NoTableZuv";
+  noTable.eventCount = 2;
+  ClassDefinition impostor = g_probe;  // another record under a registered name
+  for (ClassDefinition* d : {&oldVersion, &huge, &noTable}) host.RegisterClass(d);
+  host.RegisterClass(&g_probe);
+  host.RegisterClass(&impostor);
+  EXPECT_EQ(host.FindClass("OldZuv"), nullptr);
+  EXPECT_EQ(host.FindClass("HugeZuv"), nullptr);
+  EXPECT_EQ(host.FindClass("NoTableZuv"), nullptr);
+  EXPECT_EQ(host.FindClass("ProbeZuv")->definition, &g_probe);
+  const std::vector<std::string> expected = {
+      "class OldZuv rejected: interface version 8",
+      "class HugeZuv rejected: class data of " + std::to_string(SIZE_MAX - 15) + " bytes",
+      "class NoTableZuv rejected: a table with entries but no address",
+      "class ProbeZuv rejected: registered twice"};
+  EXPECT_EQ(host.Rejections(), expected);
+}
+
+}  // namespace

@@ -13,7 +13,7 @@ namespace {
 class OrvaneConnection : public OrvaneTest {
  protected:
   // A device found and connected to a fake that has taken the host's connection.
-  fw::Ref<RecordingDevice> ConnectTo(FakeDevice& fake) {
+  fw::Ref<RecordingDevice> ConnectTo(FakeVirtualDevice& fake) {
     auto device = fw::MakeRef<RecordingDevice>();
     EXPECT_TRUE(device->FindFirstDevice());
     device->Connect();
@@ -44,7 +44,7 @@ TEST_F(OrvaneConnection, ConnectWithoutACurrentDeviceFailsWithOne) {
 }
 
 TEST_F(OrvaneConnection, ADeviceThatCannotBeOpenedFailsWithThree) {
-  FakeDevice fake(folders.devices(), "deaf", FakeDevice::DefaultProps());
+  FakeVirtualDevice fake(folders.virtualDir(), "deaf", FakeProps());
   fake.StopListening();
   auto device = fw::MakeRef<RecordingDevice>();
   ASSERT_TRUE(device->FindFirstDevice());
@@ -55,7 +55,7 @@ TEST_F(OrvaneConnection, ADeviceThatCannotBeOpenedFailsWithThree) {
 }
 
 TEST_F(OrvaneConnection, ASendBeforeConnectSendsNothing) {
-  FakeDevice fake(folders.devices(), "fake", FakeDevice::DefaultProps());
+  FakeVirtualDevice fake(folders.virtualDir(), "fake", FakeProps());
   auto device = fw::MakeRef<RecordingDevice>();
   ASSERT_TRUE(device->FindFirstDevice());
   device->SendMessage("early");
@@ -71,40 +71,40 @@ TEST_F(OrvaneConnection, ASendBeforeConnectSendsNothing) {
   device->SendMessage("first");
   EXPECT_EQ(device->Lasterror(), 0);
   // Nothing was queued before: the first report on the wire is the one sent after Connect.
-  EXPECT_EQ(fake.NextPacket(), Packet(0, "first"));
+  EXPECT_EQ(fake.NextDatagram(), Packet(0, "first"));
 }
 
 TEST_F(OrvaneConnection, EverySendPutsItsReportIdAndBytesOnTheWire) {
-  FakeDevice fake(folders.devices(), "fake", FakeDevice::DefaultProps());
+  FakeVirtualDevice fake(folders.virtualDir(), "fake", FakeProps());
   auto device = ConnectTo(fake);
 
   device->SendMessage("");  // a nil string
   EXPECT_EQ(device->Lasterror(), 0);
-  EXPECT_EQ(fake.NextPacket(), Packet(0, ""));
+  EXPECT_EQ(fake.NextDatagram(), Packet(0, ""));
 
   device->SendMessage(std::string("a\0b", 3));
-  EXPECT_EQ(fake.NextPacket(), Packet(0, std::string_view("a\0b", 3)));
+  EXPECT_EQ(fake.NextDatagram(), Packet(0, std::string_view("a\0b", 3)));
 
   device->SendMessage(5, "xy");
   EXPECT_EQ(device->Lasterror(), 0);
-  EXPECT_EQ(fake.NextPacket(), Packet(5, "xy"));
+  EXPECT_EQ(fake.NextDatagram(), Packet(5, "xy"));
 
   const auto block = Block("0123456789");
   device->SendMessageMemory(block, 2, 3);
   EXPECT_EQ(device->Lasterror(), 0);
-  EXPECT_EQ(fake.NextPacket(), Packet(0, "234"));
+  EXPECT_EQ(fake.NextDatagram(), Packet(0, "234"));
 
   device->SendMessageMemory(3, block, 0, 10);
   EXPECT_EQ(device->Lasterror(), 0);
-  EXPECT_EQ(fake.NextPacket(), Packet(3, "0123456789"));
+  EXPECT_EQ(fake.NextDatagram(), Packet(3, "0123456789"));
 
   device->SendMessageMemory(block, 10, 0);  // an empty range at the very end
   EXPECT_EQ(device->Lasterror(), 0);
-  EXPECT_EQ(fake.NextPacket(), Packet(0, ""));
+  EXPECT_EQ(fake.NextDatagram(), Packet(0, ""));
 }
 
 TEST_F(OrvaneConnection, AMemorySendOutsideItsBufferIsRefusedAndSendsNothing) {
-  FakeDevice fake(folders.devices(), "fake", FakeDevice::DefaultProps());
+  FakeVirtualDevice fake(folders.virtualDir(), "fake", FakeProps());
   auto device = ConnectTo(fake);
   const auto block = Block("0123456789");
   struct Range {
@@ -127,11 +127,11 @@ TEST_F(OrvaneConnection, AMemorySendOutsideItsBufferIsRefusedAndSendsNothing) {
   }
   device->SendMessageMemory(block, 6, 4);
   EXPECT_EQ(device->Lasterror(), 0);
-  EXPECT_EQ(fake.NextPacket(), Packet(0, "6789"));  // the first report that went out
+  EXPECT_EQ(fake.NextDatagram(), Packet(0, "6789"));  // the first report that went out
 }
 
 TEST_F(OrvaneConnection, AMemorySendIsRefusedWhenTheBufferSizeIsUnknown) {
-  FakeDevice fake(folders.devices(), "fake", FakeDevice::DefaultProps());
+  FakeVirtualDevice fake(folders.virtualDir(), "fake", FakeProps());
   fw::PluginHost& host = fw::PluginHost::Instance();
   // Loaded again with the size service missing, so that the plug-in's cache forgets it.
   host.HideService("memoryBlockGetSize", true);
@@ -146,11 +146,11 @@ TEST_F(OrvaneConnection, AMemorySendIsRefusedWhenTheBufferSizeIsUnknown) {
   host.HideService("memoryBlockGetSize", false);
   device->SendMessageMemory(Block("0123"), 0, 4);
   EXPECT_EQ(device->Lasterror(), 0);
-  EXPECT_EQ(fake.NextPacket(), Packet(0, "0123"));
+  EXPECT_EQ(fake.NextDatagram(), Packet(0, "0123"));
 }
 
 TEST_F(OrvaneConnection, AfterDisconnectSendsReachTheClosedInterface) {
-  FakeDevice fake(folders.devices(), "fake", FakeDevice::DefaultProps());
+  FakeVirtualDevice fake(folders.virtualDir(), "fake", FakeProps());
   auto device = ConnectTo(fake);
   device->SetLasterror(9);
   device->Disconnect();
@@ -169,11 +169,11 @@ TEST_F(OrvaneConnection, AfterDisconnectSendsReachTheClosedInterface) {
   ASSERT_EQ(device->Lasterror(), 0);
   ASSERT_TRUE(fake.AcceptHost());
   device->SendMessage("again");
-  EXPECT_EQ(fake.NextPacket(), Packet(0, "again"));
+  EXPECT_EQ(fake.NextDatagram(), Packet(0, "again"));
 }
 
 TEST_F(OrvaneConnection, FindFirstDeviceClosesTheConnection) {
-  FakeDevice fake(folders.devices(), "fake", FakeDevice::DefaultProps());
+  FakeVirtualDevice fake(folders.virtualDir(), "fake", FakeProps());
   auto device = ConnectTo(fake);
   ASSERT_TRUE(device->FindFirstDevice());
   EXPECT_TRUE(fake.HostClosed());
@@ -188,7 +188,7 @@ ULONG ReleaseOwnReference(IOHIDDeviceInterface** interface) {
 }
 
 TEST_F(OrvaneConnection, AReplacedInterfaceAndTheOneCloseLeavesAreReleased) {
-  FakeDevice fake(folders.devices(), "fake", FakeDevice::DefaultProps());
+  FakeVirtualDevice fake(folders.virtualDir(), "fake", FakeProps());
   auto device = ConnectTo(fake);
   IOHIDDeviceInterface** first = device->Data().deviceInterface;
   ASSERT_NE(first, nullptr);

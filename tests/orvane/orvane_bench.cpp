@@ -2,20 +2,20 @@
 // table, the Orvane plug-in and the OS layer to the in-process simulator.
 //   orvane_bench [benchmark options]
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
+#include <exception>
 #include <memory>
 #include <string>
 
-#include "devsim/device_server.h"
+#include "event_loop_until.h"
+#include "isolated_devices.h"
 #include "memory_block.h"
-#include "os/event_loop.h"
 #include "plugin_decls/entry_points.h"
 #include "plugin_decls/orvane_zuv.h"
 #include "plugin_host.h"
+#include "simulator.h"
 
 namespace {
 
@@ -46,23 +46,12 @@ CountingDevice::CountingDevice() : OrvaneZuv(&kCountingClass) {}
 
 // A simulator in a folder of its own, found and connected the way the updater does it.
 struct Bench {
-  std::filesystem::path root;
+  testsupport::IsolatedDevices folders;
   std::unique_ptr<devsim::BackgroundDevice> simulator;
   fw::Ref<CountingDevice> device;
   std::string problem;
 
   Bench() {
-    std::string pattern = "/tmp/orvane-bench-XXXXXX";
-    if (!::mkdtemp(pattern.data())) {
-      problem = "cannot make a temporary folder";
-      return;
-    }
-    root = pattern;
-    std::filesystem::create_directory(root / "dev");
-    std::filesystem::create_directory(root / "hidraw");
-    ::setenv("UPDATER_VIRTUAL_HID_DIR", (root / "dev").c_str(), 1);
-    ::setenv("UPDATER_HIDRAW_SYSFS_ROOT", (root / "hidraw").c_str(), 1);
-
     if (!fw::PluginHost::Instance()
              .LoadPlugins(fw::ExecutableFolder(), {"Orvane", "Tessik"})
              .empty() ||
@@ -70,17 +59,12 @@ struct Bench {
       problem = "the plug-ins did not load";
       return;
     }
-    devsim::Options options;
-    options.name = "bench";
-    options.dir = root / "dev";
-    options.vendorId = 0x04D8;
-    options.productId = 0x003C;
-    auto started = devsim::BackgroundDevice::start(options);
-    if (!started) {
-      problem = started.error().message;
+    try {
+      simulator = testsupport::StartSimulator(testsupport::SimulatorOptions(folders.virtualDir(), "bench"));
+    } catch (const std::exception& notStarted) {
+      problem = notStarted.what();
       return;
     }
-    simulator = std::move(started.value());
     device = fw::MakeRef<CountingDevice>();
     device->SetTimeOut(2222);
     if (!device->FindFirstDevice()) {
@@ -96,8 +80,6 @@ struct Bench {
   ~Bench() {
     device.reset();
     simulator.reset();
-    std::error_code error;
-    if (!root.empty()) std::filesystem::remove_all(root, error);
   }
 };
 
@@ -129,11 +111,7 @@ void BM_QueryRoundTrip(benchmark::State& state) {
   for (auto _ : state) {
     const int before = device.received;
     device.SendMessageMemory(query, 0, kReportSize);
-    const auto deadline = std::chrono::steady_clock::now() + kAnswerTimeout;
-    while (device.received == before && std::chrono::steady_clock::now() < deadline) {
-      OSRunEventLoopOnce(0.1);
-    }
-    if (device.received == before) {
+    if (!testsupport::RunEventLoopUntil([&] { return device.received != before; }, kAnswerTimeout)) {
       state.SkipWithError("no answer in time");
       break;
     }

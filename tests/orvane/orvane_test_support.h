@@ -1,27 +1,32 @@
-// What the Orvane tests share: the real host with the real plug-ins loaded, a device folder
-// of each test's own, an event pump with a deadline, a program subclass of OrvaneZuv that
-// records its events, and a fake virtual device that sends whatever report a test wants.
+// What the Orvane tests share: the real host with the real plug-ins loaded, device folders
+// of each test's own, a program subclass of OrvaneZuv that records its events, and the
+// props of a hand-made virtual device.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdint>
-#include <filesystem>
 #include <functional>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "devsim/device_server.h"
+#include "event_loop_until.h"
+#include "fake_virtual_device.h"
+#include "isolated_devices.h"
 #include "orvane_class_data.h"
 #include "os/carbon_events.h"
 #include "plugin_decls/orvane_zuv.h"
+#include "simulator.h"
 
 namespace orvanetest {
 
 using namespace std::chrono_literals;
+using testsupport::FakeVirtualDevice;
+using testsupport::RunEventLoopUntil;
+using testsupport::SimulatorOptions;
+using testsupport::StartSimulator;
 
 // Loads Orvane and Tessik into the real host (once per process) and binds the program's
 // entry points. Before that, installs the PassedOnProbe below the plug-in's handler.
@@ -37,24 +42,6 @@ struct PassedOnProbe {
   void Reset();
 };
 PassedOnProbe& Probe();
-
-// A temporary folder for the test's virtual devices, and an empty stand-in for the system's
-// hidraw devices, both put in the environment for as long as the object lives.
-class DeviceFolders {
- public:
-  DeviceFolders();
-  ~DeviceFolders();
-  DeviceFolders(const DeviceFolders&) = delete;
-  DeviceFolders& operator=(const DeviceFolders&) = delete;
-  const std::filesystem::path& devices() const { return devices_; }
-
- private:
-  std::filesystem::path root_;
-  std::filesystem::path devices_;
-};
-
-// Runs the event loop until `done` holds; false when the deadline passed first.
-bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 3s);
 
 struct ReceivedReport {
   std::string data;
@@ -79,52 +66,30 @@ class RecordingDevice : public fw::OrvaneZuv {
   ~RecordingDevice() override = default;
 };
 
-// The simulator in-process, in the given folder; null (with a test failure) if it cannot start.
-devsim::Options SimulatorOptions(const std::filesystem::path& folder, const std::string& name,
-                                 uint16_t vendorId = 0x04D8, uint16_t productId = 0x003C);
-std::unique_ptr<devsim::BackgroundDevice> StartSimulator(const devsim::Options& options);
-
 std::vector<uint8_t> Bytes(std::string_view text);
 std::string Text(std::span<const uint8_t> bytes);
 
-// A virtual device written by hand: a listening socket <name>.sock and <name>.props in the
-// folder. Props lines are given as they should appear ("VendorID=1240").
-class FakeDevice {
- public:
-  FakeDevice(const std::filesystem::path& folder, const std::string& name,
-             const std::vector<std::string>& props);
-  ~FakeDevice();
-  FakeDevice(const FakeDevice&) = delete;
-  FakeDevice& operator=(const FakeDevice&) = delete;
+// The identity of a hand-made virtual device: a device of the updater's kind unless the
+// ids say otherwise.
+FakeVirtualDevice::Properties FakeProps(int vendorId = 0x04D8, int productId = 0x003C);
 
-  static std::vector<std::string> DefaultProps(int vendorId = 0x04D8, int productId = 0x003C);
-
-  // Takes the host's connection; false when the host did not connect in time.
-  bool AcceptHost(std::chrono::milliseconds timeout = 2s);
-  // One input report, sent with report id 0 as the wire wants it.
-  void SendReport(std::span<const uint8_t> report);
-  // The next datagram the host sent (report id first), or nothing in time.
-  std::optional<std::vector<uint8_t>> NextPacket(std::chrono::milliseconds timeout = 2s);
-  // True once the host has closed its connection.
-  bool HostClosed(std::chrono::milliseconds timeout = 2s);
-  // Stops listening but leaves the files: the device is listed, yet cannot be opened.
-  void StopListening();
-
- private:
-  std::filesystem::path socketPath_;
-  std::filesystem::path propsPath_;
-  int listener_ = -1;
-  int connection_ = -1;
-};
-
-// Every test: plug-ins loaded, a device folder of its own, no probe events left over, and
+// Every test: plug-ins loaded, device folders of its own, no probe events left over, and
 // every host string it made released again by its end.
 class OrvaneTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
 
-  DeviceFolders folders;
+  // Finds the first device and connects to it, asserting each step; call it inside
+  // ASSERT_NO_FATAL_FAILURE.
+  static void ConnectFirst(RecordingDevice& device);
+  // The device at `position` in the walk, connected and listening for reports, with `fake`
+  // holding the host's connection.
+  static fw::Ref<RecordingDevice> ListenTo(
+      FakeVirtualDevice& fake, int position = 0,
+      RecordingDevice::Handlers handlers = RecordingDevice::Handlers::Both);
+
+  testsupport::IsolatedDevices folders;
 
  private:
   size_t liveStringsBefore_ = 0;

@@ -299,7 +299,7 @@ class OsWaitNextEvent : public ::testing::Test {
     ASSERT_EQ((*device_)->setInterruptReportHandlerCallback(device_, bridge_.buffer.data(), 64, &ReportBridge::onReport,
                                                            &bridge_, nullptr),
               kIOReturnSuccess);
-    ASSERT_TRUE(fake_.accept());
+    ASSERT_TRUE(fake_.AcceptHost());
   }
 
   void TearDown() override {
@@ -319,8 +319,8 @@ class OsWaitNextEvent : public ::testing::Test {
 };
 
 TEST_F(OsWaitNextEvent, DispatchesTheEventAReportCallbackPosted) {
-  fake_.sendDatagram({0, 2, 56, 1});
-  fake_.sendDatagram({0, 7, 0, 0});
+  fake_.SendDatagram({0, 2, 56, 1});
+  fake_.SendDatagram({0, 7, 0, 0});
   EventRecord record{};
   const auto deadline = Clock::now() + 5s;
   while (bridge_.delivered.size() < 2 && Clock::now() < deadline) WaitNextEvent(0, &record, 0, nullptr);
@@ -328,7 +328,7 @@ TEST_F(OsWaitNextEvent, DispatchesTheEventAReportCallbackPosted) {
 }
 
 TEST_F(OsWaitNextEvent, LongSleepEndsAsSoonAsAReportArrives) {
-  std::thread device([this] { fake_.sendDatagram({0, 2}); });
+  std::thread device([this] { fake_.SendDatagram({0, 2}); });
   EventRecord record{};
   const auto start = Clock::now();
   // Ten seconds of allowed sleep; the report must cut it short. A second pass dispatches

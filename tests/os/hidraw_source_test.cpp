@@ -19,16 +19,16 @@ class OsHidraw : public ::testing::Test {
   void addUsbNode(const std::string& node, const std::string& hidId, const std::map<std::string, std::string>& usbFiles) {
     const fs::path usbDevice = isolated_.sysfsRoot() / "devices" / ("usb-" + node);
     const fs::path hidDevice = usbDevice / "1-1:1.0" / "0003:04D8:003C.0001";
-    writeFile(usbDevice / "idVendor", "04d8\n");
-    for (const auto& [name, contents] : usbFiles) writeFile(usbDevice / name, contents + "\n");
-    writeFile(hidDevice / "uevent", "DRIVER=hid-generic\nHID_ID=" + hidId + "\nHID_NAME=Trovak Bootloader\nHID_UNIQ=\n");
+    WriteFile(usbDevice / "idVendor", "04d8\n");
+    for (const auto& [name, contents] : usbFiles) WriteFile(usbDevice / name, contents + "\n");
+    WriteFile(hidDevice / "uevent", "DRIVER=hid-generic\nHID_ID=" + hidId + "\nHID_NAME=Trovak Bootloader\nHID_UNIQ=\n");
     fs::create_directories(isolated_.sysfsRoot() / node);
     fs::create_directory_symlink(hidDevice, isolated_.sysfsRoot() / node / "device");
   }
 
   // A device not on USB: only its uevent tells who it is.
   void addPlainNode(const std::string& node, const std::string& uevent) {
-    writeFile(isolated_.sysfsRoot() / node / "device" / "uevent", uevent);
+    WriteFile(isolated_.sysfsRoot() / node / "device" / "uevent", uevent);
   }
 
   // Makes the node's /dev entry lead to the pseudo-terminal that plays the device.
@@ -88,11 +88,11 @@ TEST_F(OsHidraw, ReportsTravelThroughTheNodeAndUnplugIsRemoval) {
   EXPECT_EQ(pty.read(65), expected) << "the report id goes first";
 
   pty.write({2, 56, 1, 0, 0x0D, 0x0A});
-  ASSERT_TRUE(runEventLoopUntil([&] { return connected.reports().size() == 1; }));
+  ASSERT_TRUE(RunEventLoopUntil([&] { return connected.reports().size() == 1; }));
   EXPECT_EQ(connected.reports()[0], (Bytes{2, 56, 1, 0, 0x0D, 0x0A})) << "hidraw reports pass unchanged";
 
   pty.hangUp();
-  ASSERT_TRUE(runEventLoopUntil([&] { return connected.removals() == 1; }));
+  ASSERT_TRUE(RunEventLoopUntil([&] { return connected.removals() == 1; }));
   OSRunEventLoopOnce(0.001);
   EXPECT_EQ(connected.removals(), 1);
   EXPECT_EQ(connected.send(query), kIOReturnNoDevice);

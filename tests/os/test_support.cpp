@@ -1,24 +1,19 @@
 #include "test_support.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <stdlib.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <stdexcept>
 
 #include "os/debug_log.h"
-#include "os/event_loop.h"
+#include "wait_readable.h"
 
 namespace ostest {
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -26,41 +21,7 @@ void require(bool condition, const std::string& what) {
   if (!condition) throw std::runtime_error(what + ": " + std::strerror(errno));
 }
 
-bool waitReadable(int descriptor, std::chrono::milliseconds limit) {
-  pollfd entry{descriptor, POLLIN, 0};
-  return ::poll(&entry, 1, static_cast<int>(limit.count())) > 0;
-}
-
 }  // namespace
-
-TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "os-test-XXXXXX").string();
-  require(::mkdtemp(pattern.data()) != nullptr, "mkdtemp");
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code error;
-  fs::remove_all(path_, error);
-}
-
-ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
-  if (const char* old = std::getenv(name)) previous_ = old;
-  ::setenv(name, value.c_str(), 1);
-}
-
-ScopedEnv::~ScopedEnv() {
-  if (previous_) {
-    ::setenv(name_.c_str(), previous_->c_str(), 1);
-  } else {
-    ::unsetenv(name_.c_str());
-  }
-}
-
-IsolatedDevices::IsolatedDevices()
-    : sysfsEnv_("UPDATER_HIDRAW_SYSFS_ROOT", sysfs_.path().string()),
-      devEnv_("UPDATER_HIDRAW_DEV_ROOT", dev_.path().string()),
-      virtualEnv_("UPDATER_VIRTUAL_HID_DIR", virtual_.path().string()) {}
 
 LogCapture::LogCapture() {
   OSSetDebugLogSink([](const char* line, void* context) { static_cast<LogCapture*>(context)->lines_.emplace_back(line); },
@@ -68,22 +29,6 @@ LogCapture::LogCapture() {
 }
 
 LogCapture::~LogCapture() { OSSetDebugLogSink(nullptr, nullptr); }
-
-void writeFile(const fs::path& path, const std::string& contents) {
-  fs::create_directories(path.parent_path());
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file << contents;
-  require(static_cast<bool>(file), "write " + path.string());
-}
-
-bool runEventLoopUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    OSRunEventLoopOnce(0.01);
-  }
-  return true;
-}
 
 MatchedDevices::MatchedDevices() {
   io_iterator_t iterator = 0;
@@ -181,58 +126,6 @@ void ConnectedDevice::onReport(void* target, IOReturn, void*, void*, UInt32 size
 
 void ConnectedDevice::onRemoval(void* target, IOReturn, void*, void*) { ++static_cast<ConnectedDevice*>(target)->removals_; }
 
-FakeVirtualDevice::FakeVirtualDevice(const fs::path& directory, const std::string& name,
-                                     std::map<std::string, std::string> properties, bool withSocket) {
-  if (withSocket) {
-    const std::string socketPath = (directory / (name + ".sock")).string();
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    require(socketPath.size() < sizeof(address.sun_path), "socket path too long");
-    std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
-    listener_ = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-    require(listener_ >= 0, "socket");
-    require(::bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0, "bind");
-    require(::listen(listener_, 4) == 0, "listen");
-  }
-  properties.try_emplace("Pid", std::to_string(::getpid()));
-  std::string contents;
-  for (const auto& [key, value] : properties) contents += key + "=" + value + "\n";
-  // Written aside and renamed, as the simulator does, so no reader sees half a file.
-  const fs::path propsPath = directory / (name + ".props");
-  writeFile(fs::path(propsPath).concat(".tmp"), contents);
-  fs::rename(fs::path(propsPath).concat(".tmp"), propsPath);
-}
-
-FakeVirtualDevice::~FakeVirtualDevice() {
-  closeConnection();
-  if (listener_ >= 0) ::close(listener_);
-}
-
-bool FakeVirtualDevice::accept(std::chrono::milliseconds limit) {
-  if (!waitReadable(listener_, limit)) return false;
-  connection_ = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-  return connection_ >= 0;
-}
-
-void FakeVirtualDevice::sendDatagram(const Bytes& datagram) {
-  require(::send(connection_, datagram.data(), datagram.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(datagram.size()),
-          "send");
-}
-
-std::optional<Bytes> FakeVirtualDevice::receiveDatagram(std::chrono::milliseconds limit) {
-  if (!waitReadable(connection_, limit)) return std::nullopt;
-  Bytes datagram(4096);
-  const ssize_t length = ::recv(connection_, datagram.data(), datagram.size(), 0);
-  if (length < 0) return std::nullopt;
-  datagram.resize(static_cast<std::size_t>(length));
-  return datagram;
-}
-
-void FakeVirtualDevice::closeConnection() {
-  if (connection_ >= 0) ::close(connection_);
-  connection_ = -1;
-}
-
 PtyNode::PtyNode() {
   controller_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   require(controller_ >= 0, "posix_openpt");
@@ -257,8 +150,7 @@ Bytes PtyNode::read(std::size_t count, std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   Bytes received;
   while (received.size() < count) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0 || !waitReadable(controller_, left)) break;
+    if (!testsupport::WaitReadable(controller_, deadline)) break;
     Bytes chunk(count - received.size());
     const ssize_t length = ::read(controller_, chunk.data(), chunk.size());
     if (length <= 0) break;

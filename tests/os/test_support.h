@@ -1,12 +1,10 @@
-// Helpers for the OS layer's tests: temporary folders, environment, fake devices on both
-// device sources, and the IOKit calls a device user makes, wrapped for brevity.
+// Helpers for the OS layer's tests: the shared device fakes and folders, a pseudo-terminal
+// playing a hidraw node, and the IOKit calls a device user makes, wrapped for brevity.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,49 +12,20 @@
 #include "os/carbon_events.h"
 #include "os/iokit_hid.h"
 
+#include "event_loop_until.h"
+#include "fake_virtual_device.h"
+#include "files.h"
+#include "isolated_devices.h"
+
 namespace ostest {
 
 using Bytes = std::vector<std::uint8_t>;
 using namespace std::chrono_literals;
 
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
-// Sets a variable for the life of the object and restores the old value after.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value);
-  ~ScopedEnv();
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  std::string name_;
-  std::optional<std::string> previous_;
-};
-
-// Points both device sources at empty private folders, so a test sees only the devices it
-// makes itself and never the machine's own.
-class IsolatedDevices {
- public:
-  IsolatedDevices();
-  const std::filesystem::path& sysfsRoot() const { return sysfs_.path(); }
-  const std::filesystem::path& devRoot() const { return dev_.path(); }
-  const std::filesystem::path& virtualDir() const { return virtual_.path(); }
-
- private:
-  TempDir sysfs_, dev_, virtual_;
-  ScopedEnv sysfsEnv_, devEnv_, virtualEnv_;
-};
+using testsupport::FakeVirtualDevice;
+using testsupport::IsolatedDevices;
+using testsupport::RunEventLoopUntil;
+using testsupport::WriteFile;
 
 // Collects the debug-log lines written while it lives.
 class LogCapture {
@@ -70,11 +39,6 @@ class LogCapture {
  private:
   std::vector<std::string> lines_;
 };
-
-void writeFile(const std::filesystem::path& path, const std::string& contents);
-
-// Runs the event loop until `done` answers true; false when `limit` passed first.
-bool runEventLoopUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s);
 
 // The registry entries of every HID device present now, released on destruction.
 class MatchedDevices {
@@ -119,31 +83,6 @@ class ConnectedDevice {
   Bytes buffer_;
   std::vector<Bytes> reports_;
   int removals_ = 0;
-};
-
-// A simulator-style virtual device: listening socket plus props file, served by the test.
-class FakeVirtualDevice {
- public:
-  // `properties` are written as given, with Pid added unless it is among them; without a
-  // socket only the props file is written.
-  FakeVirtualDevice(const std::filesystem::path& directory, const std::string& name,
-                    std::map<std::string, std::string> properties, bool withSocket = true);
-  ~FakeVirtualDevice();
-  FakeVirtualDevice(const FakeVirtualDevice&) = delete;
-  FakeVirtualDevice& operator=(const FakeVirtualDevice&) = delete;
-
-  // Takes the host's pending connection; false when none came in time.
-  bool accept(std::chrono::milliseconds limit = 5s);
-  // Sends one datagram: report id, then the report.
-  void sendDatagram(const Bytes& datagram);
-  std::optional<Bytes> receiveDatagram(std::chrono::milliseconds limit = 5s);
-  // Ends the session, as a simulator that disappears does.
-  void closeConnection();
-  int connectionDescriptor() const { return connection_; }
-
- private:
-  int listener_ = -1;
-  int connection_ = -1;
 };
 
 // A pseudo-terminal in raw mode standing in for a hidraw node: the host opens the

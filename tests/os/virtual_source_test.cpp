@@ -84,7 +84,7 @@ TEST_F(OsVirtualDevices, OutputReportsGoWithTheirIdByteFirst) {
   MatchedDevices devices;
   ConnectedDevice connected(devices[0]);
   ASSERT_EQ(connected.openResult(), kIOReturnSuccess);
-  ASSERT_TRUE(fake.accept());
+  ASSERT_TRUE(fake.AcceptHost());
 
   Bytes command(64, 0);
   command[0] = 2;
@@ -94,9 +94,9 @@ TEST_F(OsVirtualDevices, OutputReportsGoWithTheirIdByteFirst) {
 
   Bytes expected(65, 0);
   expected[1] = 2;
-  EXPECT_EQ(fake.receiveDatagram(), expected);
-  EXPECT_EQ(fake.receiveDatagram(), (Bytes{5, 0xAA}));
-  EXPECT_EQ(fake.receiveDatagram(), (Bytes{0}));
+  EXPECT_EQ(fake.NextDatagram(), expected);
+  EXPECT_EQ(fake.NextDatagram(), (Bytes{5, 0xAA}));
+  EXPECT_EQ(fake.NextDatagram(), (Bytes{0}));
   EXPECT_EQ(connected.send({1}, 256), kIOReturnBadArgument);
 }
 
@@ -104,7 +104,7 @@ TEST_F(OsVirtualDevices, SendTimesOutWhenTheDeviceTakesNothing) {
   FakeVirtualDevice fake(dir(), "dev", bootloaderProperties());
   MatchedDevices devices;
   ConnectedDevice connected(devices[0]);
-  ASSERT_TRUE(fake.accept());
+  ASSERT_TRUE(fake.AcceptHost());
   // The simulator reads nothing: fill the socket until it refuses at once.
   const Bytes report(64, 0x55);
   int sent = 0;
@@ -121,19 +121,19 @@ TEST_F(OsVirtualDevices, InputReportsArriveInOrderByteForByte) {
   FakeVirtualDevice fake(dir(), "dev", bootloaderProperties());
   MatchedDevices devices;
   ConnectedDevice connected(devices[0]);
-  ASSERT_TRUE(fake.accept());
+  ASSERT_TRUE(fake.AcceptHost());
 
   Bytes answer(64, 0);
   answer[0] = 2;
   answer[3] = 0xFF;
   Bytes datagram = answer;
   datagram.insert(datagram.begin(), 0);  // report id
-  fake.sendDatagram(datagram);
-  fake.sendDatagram({0});           // a report of length 0
-  fake.sendDatagram({0, 0, 0, 7});  // zeros are bytes like any other
-  fake.sendDatagram({3, 9, 9});     // numbered: the id stays in front
+  fake.SendDatagram(datagram);
+  fake.SendDatagram({0});           // a report of length 0
+  fake.SendDatagram({0, 0, 0, 7});  // zeros are bytes like any other
+  fake.SendDatagram({3, 9, 9});     // numbered: the id stays in front
 
-  ASSERT_TRUE(runEventLoopUntil([&] { return connected.reports().size() == 4; }));
+  ASSERT_TRUE(RunEventLoopUntil([&] { return connected.reports().size() == 4; }));
   EXPECT_EQ(connected.reports()[0], answer);
   EXPECT_EQ(connected.reports()[1], Bytes{});
   EXPECT_EQ(connected.reports()[2], (Bytes{0, 0, 7}));
@@ -144,11 +144,11 @@ TEST_F(OsVirtualDevices, LongReportsAreCutToTheRegisteredBuffer) {
   FakeVirtualDevice fake(dir(), "dev", bootloaderProperties());
   MatchedDevices devices;
   ConnectedDevice connected(devices[0], /*reportBufferSize=*/8);
-  ASSERT_TRUE(fake.accept());
+  ASSERT_TRUE(fake.AcceptHost());
   Bytes datagram(65, 0x11);
   datagram[0] = 0;
-  fake.sendDatagram(datagram);
-  ASSERT_TRUE(runEventLoopUntil([&] { return connected.reports().size() == 1; }));
+  fake.SendDatagram(datagram);
+  ASSERT_TRUE(RunEventLoopUntil([&] { return connected.reports().size() == 1; }));
   EXPECT_EQ(connected.reports()[0], Bytes(8, 0x11));
 }
 
@@ -156,11 +156,11 @@ TEST_F(OsVirtualDevices, PeerCloseIsOneRemovalAndThenNoDevice) {
   FakeVirtualDevice fake(dir(), "dev", bootloaderProperties());
   MatchedDevices devices;
   ConnectedDevice connected(devices[0]);
-  ASSERT_TRUE(fake.accept());
-  fake.sendDatagram({0, 1});
-  fake.closeConnection();
+  ASSERT_TRUE(fake.AcceptHost());
+  fake.SendDatagram({0, 1});
+  fake.CloseConnection();
 
-  ASSERT_TRUE(runEventLoopUntil([&] { return connected.removals() == 1; }));
+  ASSERT_TRUE(RunEventLoopUntil([&] { return connected.removals() == 1; }));
   EXPECT_EQ(connected.reports(), (std::vector<Bytes>{{1}})) << "what came before the close is still delivered";
   for (int i = 0; i < 5; ++i) OSRunEventLoopOnce(0.001);
   EXPECT_EQ(connected.removals(), 1);

@@ -46,20 +46,27 @@ class PluginFrame : public ::testing::Test {
 TEST_F(PluginFrame, NilOrEmptyBytesGiveNilWithoutAnyServiceCall) {
   EXPECT_EQ(plugin::BuildHostString(nullptr, 5, kEncodingUTF8), nullptr);
   EXPECT_EQ(plugin::BuildHostString("abc", 0, kEncodingUTF16), nullptr);
-  EXPECT_EQ(plugin::HostStringFromUTF16(nullptr), nullptr);
-  EXPECT_EQ(plugin::HostStringFromUTF16(u""), nullptr);
+  EXPECT_EQ(plugin::HostStringFromUTF16({}), nullptr);
+  EXPECT_EQ(plugin::HostStringFromUTF16(std::u16string_view(u"\0abc", 4)), nullptr);
   EXPECT_TRUE(g_lookups.empty());
 }
 
 TEST_F(PluginFrame, Utf16ReachesTheHostAsUtf8AndTheIntermediateIsReleased) {
   const size_t before = fw::LiveHostStrings();
-  REALstring s = plugin::HostStringFromUTF16(u"Ger\u00e4t");
+  REALstring s = plugin::HostStringFromUTF16(std::u16string_view(u"Ger\u00e4t"));
   ASSERT_NE(s, nullptr);
   EXPECT_EQ(fw::HostStringBytes(s), "Ger\xC3\xA4t");
   EXPECT_EQ(fw::HostStringEncoding(s), kEncodingUTF8);
   EXPECT_EQ(fw::LiveHostStrings(), before + 1);
   fw::ReleaseHostString(s);
   EXPECT_EQ(fw::LiveHostStrings(), before);
+}
+
+TEST_F(PluginFrame, Utf16TextWithoutAZeroUnitEndsWithItsBuffer) {
+  const char16_t full[3] = {u'a', u'b', u'c'};
+  REALstring s = plugin::HostStringFromUTF16(full);
+  EXPECT_EQ(fw::HostStringBytes(s), "abc");
+  fw::ReleaseHostString(s);
 }
 
 TEST_F(PluginFrame, Utf32IsConvertedAndOtherEncodingsKeepTheirBytes) {

@@ -4,17 +4,16 @@
 #include <time.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "command_packets.h"
-#include "devsim/device_server.h"
 #include "hid.h"
+#include "isolated_devices.h"
 #include "plugin_decls/entry_points.h"
 #include "plugin_host.h"
 #include "protocol_test_support.h"
+#include "simulator.h"
 
 namespace {
 
@@ -25,12 +24,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr uint16_t kVendorId = 1240;
 constexpr uint16_t kProductId = 60;
-
-std::filesystem::path MakeTempFolder(const char* stem) {
-  std::string pattern = (std::filesystem::temp_directory_path() / stem).string() + "-XXXXXX";
-  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  return pattern;
-}
 
 double ThreadCpuSeconds() {
   timespec now{};
@@ -43,20 +36,13 @@ class ProtocolDevice : public ::testing::Test {
   static void SetUpTestSuite() {
     // Devices appear in a folder of this run's own; the machine's real HID devices are never
     // looked at.
-    deviceFolder_ = MakeTempFolder("protocol-devices");
-    noHidraw_ = MakeTempFolder("protocol-no-hidraw");
-    setenv("UPDATER_VIRTUAL_HID_DIR", deviceFolder_.c_str(), 1);
-    setenv("UPDATER_HIDRAW_SYSFS_ROOT", noHidraw_.c_str(), 1);
+    devices_ = std::make_unique<testsupport::IsolatedDevices>();
     const auto failures = fw::PluginHost::Instance().LoadPlugins(fw::ExecutableFolder(), {"Orvane"});
     ASSERT_TRUE(failures.empty()) << failures.front().reason;
     fw::InitPluginEntrypoints();
   }
 
-  static void TearDownTestSuite() {
-    std::error_code error;
-    std::filesystem::remove_all(deviceFolder_, error);
-    std::filesystem::remove_all(noHidraw_, error);
-  }
+  static void TearDownTestSuite() { devices_.reset(); }
 
   void SetUp() override { protocol_test::ResetHidGlobals(); }
 
@@ -66,19 +52,10 @@ class ProtocolDevice : public ::testing::Test {
   }
 
   devsim::Options Options() const {
-    devsim::Options options;
-    options.name = "board";
-    options.dir = deviceFolder_;
-    options.vendorId = kVendorId;
-    options.productId = kProductId;
-    return options;
+    return testsupport::SimulatorOptions(devices_->virtualDir(), "board", kVendorId, kProductId);
   }
 
-  void StartSimulator(const devsim::Options& options) {
-    auto started = devsim::BackgroundDevice::start(options);
-    ASSERT_TRUE(started) << started.error().message;
-    simulator_ = std::move(started.value());
-  }
+  void StartSimulator(const devsim::Options& options) { simulator_ = testsupport::StartSimulator(options); }
 
   // The device search's way: walk the devices, take the one with our ids, connect it and
   // install the report callback; it becomes the module's connected device.
@@ -110,8 +87,7 @@ class ProtocolDevice : public ::testing::Test {
     return HID::DeviceMac->datas.size() >= n;
   }
 
-  static inline std::filesystem::path deviceFolder_;
-  static inline std::filesystem::path noHidraw_;
+  static inline std::unique_ptr<testsupport::IsolatedDevices> devices_;
   std::unique_ptr<devsim::BackgroundDevice> simulator_;
 };
 

@@ -1,9 +1,7 @@
 #include "protocol_test_support.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <stdexcept>
 #include <utility>
 
 #include "folder_item.h"
@@ -128,21 +126,12 @@ fw::Ref<fw::MemoryBlock> QueryAnswer(const std::vector<Record>& records, bool en
   return answer;
 }
 
-TempAppFolder::TempAppFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "protocol-XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-  previous_ = fw::SetApplicationFolder(path_);
-}
+TempAppFolder::TempAppFolder() : previous_(fw::SetApplicationFolder(path())) {}
 
-TempAppFolder::~TempAppFolder() {
-  fw::SetApplicationFolder(previous_);
-  std::error_code error;
-  std::filesystem::remove_all(path_, error);
-}
+TempAppFolder::~TempAppFolder() { fw::SetApplicationFolder(previous_); }
 
 std::vector<std::string> TempAppFolder::Lines(const std::string& file) const {
-  std::ifstream in(path_ / file);
+  std::ifstream in(path() / file);
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
@@ -150,7 +139,7 @@ std::vector<std::string> TempAppFolder::Lines(const std::string& file) const {
 
 std::vector<std::string> TempAppFolder::FileNames() const {
   std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+  for (const auto& entry : std::filesystem::directory_iterator(path())) {
     names.push_back(entry.path().filename().string());
   }
   return names;

@@ -14,6 +14,7 @@
 #include "memory_block.h"
 #include "plugin_instance.h"
 #include "system_log.h"
+#include "temp_dir.h"
 #include "ticks.h"
 
 // The same test sources run in the shipped build and in the one with the debug aids; the
@@ -90,12 +91,12 @@ class TempAppFolder {
   ~TempAppFolder();
   TempAppFolder(const TempAppFolder&) = delete;
   TempAppFolder& operator=(const TempAppFolder&) = delete;
-  const std::filesystem::path& path() const { return path_; }
+  const std::filesystem::path& path() const { return folder_.path(); }
   std::vector<std::string> Lines(const std::string& file) const;
   std::vector<std::string> FileNames() const;
 
  private:
-  std::filesystem::path path_;
+  testsupport::TempDir folder_{"protocol"};
   std::filesystem::path previous_;
 };
 

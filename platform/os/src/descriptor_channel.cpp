@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 
 namespace os::hid {
 namespace {
@@ -16,7 +17,9 @@ bool waitWritable(int descriptor, std::chrono::steady_clock::time_point deadline
   for (;;) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     pollfd entry{descriptor, POLLOUT, 0};
-    const int ready = ::poll(&entry, 1, static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0)));
+    // A time-out of hours must not wrap to poll's "wait forever".
+    const auto waitMs = std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, INT_MAX);
+    const int ready = ::poll(&entry, 1, static_cast<int>(waitMs));
     if (ready > 0) return true;
     if (ready == 0) return false;
     if (errno != EINTR) return true;  // let the write report the error

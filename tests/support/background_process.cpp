@@ -1,0 +1,171 @@
+#include "background_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+#include <string_view>
+#include <thread>
+#include <utility>
+
+#include "wait_readable.h"
+
+extern char** environ;
+
+namespace testsupport {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Appends what one read brings; false at the end of the stream (or on an error).
+bool ReadSome(int descriptor, std::string& sink) {
+  std::array<char, 4096> buffer{};
+  const ssize_t got = ::read(descriptor, buffer.data(), buffer.size());
+  if (got <= 0) return false;
+  sink.append(buffer.data(), static_cast<std::size_t>(got));
+  return true;
+}
+
+// This process's environment with `extra` laid over it. Appending alone is not enough: the
+// first of two entries with one name is the one getenv finds.
+std::vector<std::string> MergedEnvironment(const std::vector<std::string>& extra) {
+  const auto replaced = [&](std::string_view entry) {
+    return std::any_of(extra.begin(), extra.end(), [&](const std::string& override) {
+      return entry.starts_with(override.substr(0, override.find('=')) + '=');
+    });
+  };
+  std::vector<std::string> merged;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    if (!replaced(*entry)) merged.emplace_back(*entry);
+  }
+  merged.insert(merged.end(), extra.begin(), extra.end());
+  return merged;
+}
+
+std::vector<char*> CStrings(std::vector<std::string>& strings) {
+  std::vector<char*> pointers;
+  for (std::string& text : strings) pointers.push_back(text.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+void CloseIfOpen(int& descriptor) {
+  if (descriptor >= 0) ::close(descriptor);
+  descriptor = -1;
+}
+
+}  // namespace
+
+BackgroundProcess::BackgroundProcess(std::vector<std::string> argv,
+                                     const std::vector<std::string>& extraEnvironment) {
+  if (argv.empty()) throw std::runtime_error("no program to start");
+  // Close-on-exec, so that no other child started meanwhile holds a pipe open; the copies
+  // made for this child's own outputs lose the flag.
+  std::array<int, 2> out{-1, -1};
+  std::array<int, 2> err{-1, -1};
+  if (::pipe2(out.data(), O_CLOEXEC) != 0 || ::pipe2(err.data(), O_CLOEXEC) != 0) {
+    const std::string reason = std::strerror(errno);
+    for (int& descriptor : out) CloseIfOpen(descriptor);
+    for (int& descriptor : err) CloseIfOpen(descriptor);
+    throw std::runtime_error("pipe: " + reason);
+  }
+  std::vector<std::string> environment = MergedEnvironment(extraEnvironment);
+  std::vector<char*> argp = CStrings(argv);
+  std::vector<char*> envp = CStrings(environment);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+  const int failed = ::posix_spawn(&pid_, argp[0], &actions, nullptr, argp.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(out[1]);
+  ::close(err[1]);
+  if (failed != 0) {
+    ::close(out[0]);
+    ::close(err[0]);
+    throw std::runtime_error(argv[0] + ": " + std::strerror(failed));
+  }
+  stdout_ = out[0];
+  stderr_ = err[0];
+}
+
+BackgroundProcess::~BackgroundProcess() {
+  if (!exitStatus_) {
+    ::kill(pid_, SIGKILL);
+    Reap(/*block=*/true);
+  }
+  CloseIfOpen(stdout_);
+  CloseIfOpen(stderr_);
+}
+
+std::optional<std::string> BackgroundProcess::ReadLine(std::chrono::milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  for (;;) {
+    if (const auto end = pendingStdout_.find('\n'); end != std::string::npos) {
+      std::string line = pendingStdout_.substr(0, end);
+      pendingStdout_.erase(0, end + 1);
+      return line;
+    }
+    if (stdout_ < 0 || !WaitReadable(stdout_, deadline) || !ReadSome(stdout_, pendingStdout_)) {
+      return std::nullopt;
+    }
+  }
+}
+
+std::string BackgroundProcess::ReadAllStderr(std::chrono::milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  std::string text;
+  while (stderr_ >= 0 && WaitReadable(stderr_, deadline) && ReadSome(stderr_, text)) {
+  }
+  return text;
+}
+
+void BackgroundProcess::Signal(int number) {
+  if (!exitStatus_) ::kill(pid_, number);
+}
+
+std::optional<int> BackgroundProcess::WaitForExit(std::chrono::milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  while (!Reap(/*block=*/false) && Clock::now() < deadline) {
+    std::this_thread::sleep_for(1ms);  // a child's end has no descriptor to wait on here
+  }
+  return exitStatus_;
+}
+
+ProcessResult BackgroundProcess::Finish() {
+  ProcessResult result;
+  result.out = std::exchange(pendingStdout_, {});
+  // Both at once: a program that fills one pipe while the other is being drained would wait
+  // forever.
+  const std::array<int*, 2> streams{&stdout_, &stderr_};
+  const std::array<std::string*, 2> sinks{&result.out, &result.err};
+  while (stdout_ >= 0 || stderr_ >= 0) {
+    std::array<pollfd, 2> entries{{{stdout_, POLLIN, 0}, {stderr_, POLLIN, 0}}};
+    if (::poll(entries.data(), entries.size(), -1) < 0 && errno != EINTR) break;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      if (entries[i].revents != 0 && !ReadSome(*streams[i], *sinks[i])) CloseIfOpen(*streams[i]);
+    }
+  }
+  const std::optional<int> status = Reap(/*block=*/true);
+  if (status && WIFEXITED(*status)) result.exitCode = WEXITSTATUS(*status);
+  return result;
+}
+
+std::optional<int> BackgroundProcess::Reap(bool block) {
+  int status = 0;
+  if (!exitStatus_ && ::waitpid(pid_, &status, block ? 0 : WNOHANG) == pid_) {
+    exitStatus_ = status;
+  }
+  return exitStatus_;
+}
+
+}  // namespace testsupport

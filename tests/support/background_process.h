@@ -1,0 +1,53 @@
+// A program running beside the test: its output read as it comes, its end awaited with a
+// deadline.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "run_process.h"
+
+namespace testsupport {
+
+using namespace std::chrono_literals;
+
+// Started with its standard output and error on pipes of their own. Killed and reaped on
+// destruction if it is still running.
+class BackgroundProcess {
+ public:
+  // argv[0] is the program's path. extraEnvironment entries are "NAME=value"; each replaces
+  // the variable of that name in this process's environment, or is added. Throws when the
+  // program cannot be started.
+  explicit BackgroundProcess(std::vector<std::string> argv,
+                             const std::vector<std::string>& extraEnvironment = {});
+  ~BackgroundProcess();
+  BackgroundProcess(const BackgroundProcess&) = delete;
+  BackgroundProcess& operator=(const BackgroundProcess&) = delete;
+
+  // The next line of standard output, without its newline; nothing when none came in time
+  // or the output ended.
+  std::optional<std::string> ReadLine(std::chrono::milliseconds timeout = 5s);
+  // Standard error until it ends or the time is up.
+  std::string ReadAllStderr(std::chrono::milliseconds timeout = 5s);
+  void Signal(int number);
+  // The status as waitpid reports it; nothing when still running after the timeout.
+  std::optional<int> WaitForExit(std::chrono::milliseconds timeout = 5s);
+  // Waits, without a deadline, for both outputs to end and the program with them.
+  ProcessResult Finish();
+
+ private:
+  // Collects the exit status once the program has ended, waiting for that when `block`.
+  std::optional<int> Reap(bool block);
+
+  pid_t pid_ = -1;
+  int stdout_ = -1;
+  int stderr_ = -1;
+  std::string pendingStdout_;
+  std::optional<int> exitStatus_;
+};
+
+}  // namespace testsupport

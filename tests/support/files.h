@@ -1,0 +1,15 @@
+// Whole files as text, for setting up and checking what a test's code reads and writes.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace testsupport {
+
+// Writes the file anew, making its folders first; throws when it cannot.
+void WriteFile(const std::filesystem::path& path, const std::string& contents);
+
+// The file's bytes; empty when it cannot be read.
+std::string ReadFile(const std::filesystem::path& path);
+
+}  // namespace testsupport

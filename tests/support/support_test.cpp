@@ -1,0 +1,143 @@
+// The shared helpers hold what the other tests take for granted: folders and variables come
+// back as they were, output is not lost, and a fake device publishes and talks like the
+// simulator.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <optional>
+
+#include "background_process.h"
+#include "fake_virtual_device.h"
+#include "files.h"
+#include "run_process.h"
+#include "scoped_env.h"
+#include "temp_dir.h"
+
+namespace testsupport {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(TestSupportFolders, ATempDirIsFreshAndGoesWithAllItHolds) {
+  fs::path kept;
+  {
+    TempDir dir("support-check");
+    kept = dir.path();
+    EXPECT_EQ(kept.parent_path(), "/tmp");
+    EXPECT_TRUE(kept.filename().string().starts_with("support-check-"));
+    EXPECT_TRUE(fs::is_empty(kept));
+    WriteFile(kept / "a" / "b.txt", "text\n");
+    EXPECT_EQ(ReadFile(kept / "a" / "b.txt"), "text\n");
+    TempDir other("support-check");
+    EXPECT_NE(other.path(), kept);
+  }
+  EXPECT_FALSE(fs::exists(kept));
+}
+
+TEST(TestSupportEnvironment, AVariableComesBackAsItWasOrGoesAway) {
+  ::unsetenv("TESTSUPPORT_PROBE");
+  {
+    ScopedEnv outer("TESTSUPPORT_PROBE", "outer");
+    {
+      ScopedEnv inner("TESTSUPPORT_PROBE", "inner");
+      EXPECT_STREQ(std::getenv("TESTSUPPORT_PROBE"), "inner");
+    }
+    EXPECT_STREQ(std::getenv("TESTSUPPORT_PROBE"), "outer");
+  }
+  EXPECT_EQ(std::getenv("TESTSUPPORT_PROBE"), nullptr);
+}
+
+TEST(TestSupportProcesses, RunCapturesBothOutputsInFullAndTheExitCode) {
+  // Far more than a pipe holds on stderr before stdout says anything: both must be drained
+  // together.
+  const auto result = RunProcess({"/bin/sh", "-c", "head -c 300000 /dev/zero | tr '\\0' x >&2; echo out; exit 3"});
+  EXPECT_EQ(result.exitCode, 3);
+  EXPECT_EQ(result.out, "out\n");
+  EXPECT_EQ(result.err.size(), 300000u);
+}
+
+TEST(TestSupportProcesses, ExtraEnvironmentReplacesAVariableOfTheSameName) {
+  ScopedEnv inherited("TESTSUPPORT_PROBE", "inherited");
+  // printenv reads the variable with getenv, which takes the first entry of a name.
+  const auto result = RunProcess({"/usr/bin/printenv", "TESTSUPPORT_PROBE"}, {"TESTSUPPORT_PROBE=given"});
+  EXPECT_EQ(result.out, "given\n");
+}
+
+TEST(TestSupportProcesses, AProgramThatCannotStartSaysWhy) {
+  const auto result = RunProcess({"/nonexistent/program"});
+  EXPECT_EQ(result.exitCode, -1);
+  EXPECT_NE(result.err.find("/nonexistent/program"), std::string::npos) << result.err;
+  EXPECT_THROW(BackgroundProcess({"/nonexistent/program"}), std::runtime_error);
+}
+
+TEST(TestSupportProcesses, ABackgroundProcessIsReadLineByLineAndEndedBySignal) {
+  // The error line comes first, so it is surely written once the second line has been read.
+  BackgroundProcess process({"/bin/sh", "-c", "echo problem >&2; echo first; echo second; exec sleep 60"});
+  EXPECT_EQ(process.ReadLine(), "first");
+  EXPECT_EQ(process.ReadLine(), "second");
+  EXPECT_EQ(process.ReadLine(50ms), std::nullopt) << "no third line yet";
+  EXPECT_EQ(process.ReadAllStderr(50ms), "problem\n");
+  EXPECT_EQ(process.WaitForExit(0ms), std::nullopt);
+
+  process.Signal(SIGTERM);
+  const auto status = process.WaitForExit();
+  ASSERT_TRUE(status);
+  EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGTERM);
+  EXPECT_EQ(process.WaitForExit(0ms), status) << "the status stays once reaped";
+}
+
+// The host's side of a virtual device, as the OS layer opens it.
+int ConnectTo(const fs::path& socketPath) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string path = socketPath.string();
+  std::copy(path.begin(), path.end(), address.sun_path);
+  const int host = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+  EXPECT_EQ(::connect(host, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  return host;
+}
+
+TEST(TestSupportFakeDevice, PublishesItsPropsWithPidAndRemovesThemAtTheEnd) {
+  TempDir dir("support-check");
+  {
+    FakeVirtualDevice device(dir.path(), "dev", {{"VendorID", "1240"}, {"Product", ""}});
+    FakeVirtualDevice stale(dir.path(), "stale", {{"Pid", "7"}}, /*withSocket=*/false);
+    EXPECT_EQ(ReadFile(dir.path() / "dev.props"),
+              "Pid=" + std::to_string(::getpid()) + "\nProduct=\nVendorID=1240\n");
+    EXPECT_EQ(ReadFile(dir.path() / "stale.props"), "Pid=7\n");
+    EXPECT_TRUE(fs::is_socket(dir.path() / "dev.sock"));
+    EXPECT_FALSE(fs::exists(dir.path() / "stale.sock"));
+  }
+  EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+TEST(TestSupportFakeDevice, DatagramsGoBothWaysUntilTheHostCloses) {
+  TempDir dir("support-check");
+  FakeVirtualDevice device(dir.path(), "dev", {});
+  EXPECT_FALSE(device.AcceptHost(0ms)) << "no host yet";
+  const int host = ConnectTo(dir.path() / "dev.sock");
+  ASSERT_TRUE(device.AcceptHost());
+
+  device.SendReport(std::vector<std::uint8_t>{7, 8});
+  std::array<std::uint8_t, 16> received{};
+  EXPECT_EQ(::recv(host, received.data(), received.size(), 0), 3);
+  EXPECT_EQ(received[0], 0) << "report id in front";
+  EXPECT_EQ(received[2], 8);
+
+  const std::uint8_t output[] = {5, 1};
+  ASSERT_EQ(::send(host, output, sizeof output, 0), 2);
+  EXPECT_EQ(device.NextDatagram(), (FakeVirtualDevice::Bytes{5, 1}));
+  EXPECT_FALSE(device.HostClosed(0ms));
+  ::close(host);
+  EXPECT_TRUE(device.HostClosed());
+  EXPECT_EQ(device.NextDatagram(0ms), std::nullopt);
+}
+
+}  // namespace
+}  // namespace testsupport
