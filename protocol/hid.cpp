@@ -1,5 +1,6 @@
 #include "hid.h"
 
+#include <climits>
 #include <utility>
 
 #include "alerts.h"
@@ -35,13 +36,42 @@ namespace {
 // Every image carries 10 zero bytes past the region's end, which no device address maps to.
 constexpr int32_t kImageSpareBytes = 10;
 
-fw::Ref<MemoryRegion> NewRegion(uint8_t type, int32_t address, int32_t size) {
+// The later steps turn device addresses into image offsets in 32-bit signed arithmetic, at up
+// to two image bytes per address (device family 2).
+constexpr int64_t kMostImageBytesPerAddress = 2;
+
+struct RegionRecord {
+  uint8_t type;
+  int32_t address;
+  int32_t size;
+};
+
+bool LiesInside(const fw::MemoryBlock& answer, size_t recordPos) {
+  return recordPos + RegionRecordSize <= answer.Size();
+}
+
+bool IsPossible(const RegionRecord& record) {
+  if (record.size < 0 || record.size > MaxRegionSize || record.address < 0) return false;
+  return (int64_t{record.address} + record.size) * kMostImageBytesPerAddress <= INT32_MAX;
+}
+
+int64_t ImageBytes(int32_t size) { return int64_t{size} + kImageSpareBytes; }
+
+int64_t ImageBytesHeld() {
+  int64_t held = 0;
+  for (const fw::Ref<MemoryRegion>& region : MemoryRegions) {
+    if (region->data) held += static_cast<int64_t>(region->data->Size());
+  }
+  return held;
+}
+
+fw::Ref<MemoryRegion> NewRegion(const RegionRecord& record) {
   fw::Ref<MemoryRegion> region = fw::MakeRef<MemoryRegion>();
-  region->Type = type;
-  region->Address = address;
-  region->Size = size;
-  region->data = fw::NewMemoryBlock(static_cast<size_t>(size) + kImageSpareBytes);
-  FillBytesZuv(*region->data, 0, size, 0xFF);
+  region->Type = record.type;
+  region->Address = record.address;
+  region->Size = record.size;
+  region->data = fw::NewMemoryBlock(static_cast<size_t>(ImageBytes(record.size)));
+  FillBytesZuv(*region->data, 0, record.size, 0xFF);
   return region;
 }
 
@@ -77,21 +107,24 @@ void SendCommand(const fw::Ref<fw::MemoryBlock>& p) {
   }
   if (p->Size() != PacketSize) fw::MsgBox("Invalid packet size.");
   const auto length = static_cast<int32_t>(p->Size());
+  // The device is held for the call: code run during it may drop the global.
   if constexpr (kBuildTarget == BuildTarget::macOS) {
-    if (!DeviceMac) {
+    const fw::Ref<MyOrvane> device = DeviceMac;
+    if (!device) {
       fw::System::DebugLog("SendCommand: no device connected, nothing sent.");
       return;
     }
-    DeviceMac->SendMessageMemory(p, 0, length);
-    if (DeviceMac->Lasterror() != 0) {
-      fw::System::DebugLog("Lasterror after SendMessage " + fw::Str(DeviceMac->Lasterror()));
+    device->SendMessageMemory(p, 0, length);
+    if (device->Lasterror() != 0) {
+      fw::System::DebugLog("Lasterror after SendMessage " + fw::Str(device->Lasterror()));
     }
   } else if constexpr (kBuildTarget == BuildTarget::Windows) {
-    if (!DeviceWin) {
+    const fw::Ref<fw::TessikZuv> device = DeviceWin;
+    if (!device) {
       fw::System::DebugLog("SendCommand: no device connected, nothing sent.");
       return;
     }
-    DeviceWin->SendMessageMemory(p, 0, length);
+    device->SendMessageMemory(p, 0, length);
   } else {
     fw::Beep();
   }
@@ -99,10 +132,17 @@ void SendCommand(const fw::Ref<fw::MemoryBlock>& p) {
 
 fw::Ref<fw::MemoryBlock> ReadCommand(bool immediate) {
   fw::Ref<fw::MemoryBlock> answer;
+  // The device is held for the call: the handlers that run while the read waits may drop the
+  // global.
   if constexpr (kBuildTarget == BuildTarget::macOS) {
-    if (DeviceMac) answer = DeviceMac->Read(immediate);
+    const fw::Ref<MyOrvane> device = DeviceMac;
+    answer = device ? device->Read(immediate) : ReadWithoutDevice(immediate);
   } else if constexpr (kBuildTarget == BuildTarget::Windows) {
-    if (DeviceWin) answer = DeviceWin->ReadMessageMemory(static_cast<int32_t>(PacketSize));
+    const fw::Ref<fw::TessikZuv> device = DeviceWin;
+    answer = device ? device->ReadMessageMemory(static_cast<int32_t>(PacketSize))
+                    : ReadWithoutDevice(immediate);
+  } else {
+    answer = ReadWithoutDevice(immediate);
   }
   if constexpr (kDebugAids) {
     if (answer) DebugReadCommand(answer);
@@ -111,22 +151,25 @@ fw::Ref<fw::MemoryBlock> ReadCommand(bool immediate) {
 }
 
 bool ParseMemoryRegions(const fw::Ref<fw::MemoryBlock>& answer) {
-  // Every record is checked before any is appended: a list with a bad record is not the
+  // No answer at all is read as one of no bytes.
+  const fw::Ref<fw::MemoryBlock> bytes = answer ? answer : fw::NewMemoryBlock(0);
+  // Every record is checked before any image is made: a list with a bad record is not the
   // device's layout, and half of it must not end up in the image.
-  std::vector<fw::Ref<MemoryRegion>> parsed;
+  std::vector<RegionRecord> records;
+  int64_t imageBytes = ImageBytesHeld();
   size_t pos = FirstRegionRecordOffset;
-  for (int index = 0; answer && index < MaxRegions; ++index, pos += RegionRecordSize) {
-    const uint8_t type = answer->UInt8Value(pos);
-    if (type == RegionEndMarker) break;
-    const int32_t address = answer->Int32Value(pos + 1);
-    const int32_t size = answer->Int32Value(pos + 5);
-    if (size < 0 || size > MaxRegionSize) {
-      RejectRegion(index, address, size);
+  for (int index = 0; index < MaxRegions; ++index, pos += RegionRecordSize) {
+    const RegionRecord record{bytes->UInt8Value(pos), bytes->Int32Value(pos + 1),
+                              bytes->Int32Value(pos + 5)};
+    if (record.type == RegionEndMarker) break;
+    imageBytes += ImageBytes(record.size);
+    if (!LiesInside(*bytes, pos) || !IsPossible(record) || imageBytes > MaxImageBytes) {
+      RejectRegion(index, record.address, record.size);
       return false;
     }
-    parsed.push_back(NewRegion(type, address, size));
+    records.push_back(record);
   }
-  MemoryRegions.insert(MemoryRegions.end(), parsed.begin(), parsed.end());
+  for (const RegionRecord& record : records) MemoryRegions.push_back(NewRegion(record));
   memoryRegionsDetected = static_cast<int32_t>(MemoryRegions.size());
   if constexpr (kDebugAids) LogRegions();
   return true;

@@ -36,23 +36,29 @@ extern int32_t bytesPerAddress;
 // The traffic log file (debug builds); nullptr while no log is open.
 extern fw::Ref<fw::TextOutputStream> logfile;
 
-// The largest region image the program accepts. Far above any flash a device of this kind
-// has, and small enough that a corrupt answer cannot exhaust memory.
+// The largest region image the program accepts, and the most that all images together may
+// take. Far above any flash a device of this kind has, and small enough that a corrupt answer,
+// or many answers (each parse appends), cannot exhaust memory.
 inline constexpr int32_t MaxRegionSize = 16 * 1024 * 1024;
+inline constexpr int64_t MaxImageBytes = 64 * 1024 * 1024;
 
 // Sends p to the connected device as one output report. A packet that is not 64 bytes is
 // sent all the same, after the message "Invalid packet size.". Without a packet or without
 // a connected device nothing is sent; a failed send is only logged.
 void SendCommand(const fw::Ref<fw::MemoryBlock>& p);
 
-// The newest answer received and not yet read, or nullptr when none came (immediate: after
-// one pass of the event loop; otherwise within two seconds) or no device is connected.
+// The newest answer received and not yet read, or nullptr when none came: immediate, after
+// one pass of the event loop; otherwise within two seconds, the event loop running all the
+// while. Without a connected device the call waits the same and gives nullptr.
 fw::Ref<fw::MemoryBlock> ReadCommand(bool immediate);
 
 // Appends one MemoryRegion per RegionRecord of a QueryDeviceAnswer to MemoryRegions and sets
-// memoryRegionsDetected to the number of entries. A record whose Size is negative or above
-// MaxRegionSize makes the whole answer unusable: nothing of it is appended, the user is told,
-// and the result is false, so that the update stops before anything is erased.
+// memoryRegionsDetected to the number of entries. One impossible record makes the whole answer
+// unusable: nothing of it is appended, the user is told, and the result is false, so that the
+// update stops before anything is erased. A record is impossible when the answer ends inside
+// it, when its Size is negative or above MaxRegionSize, when its addresses do not fit the
+// 32-bit image offsets the later steps compute, or when its image would take all images past
+// MaxImageBytes.
 [[nodiscard]] bool ParseMemoryRegions(const fw::Ref<fw::MemoryBlock>& answer);
 
 // Drops the globals that hold objects or texts, in the order the program releases them at

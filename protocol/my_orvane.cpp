@@ -63,13 +63,39 @@ void MyOrvane::Event_DeviceRemoved(int32_t /*result*/) {
   // A device that goes away shows as answers that do not come; the reads time out.
 }
 
-void MyOrvane::MyWait() {
-  // With mask 0 nothing is handed back, but events posted to the application (the
-  // plug-in's report events among them) are dispatched during the call. The record is
-  // filled as the typed struct and copied into the object's room, so that the byte buffer
-  // is never read as a struct.
+namespace {
+
+// One pass of the event loop. With mask 0 nothing is handed back, but events posted to the
+// application (the plug-in's report events among them) are dispatched during the call.
+::EventRecord PumpEvents() {
   ::EventRecord record{};
   WaitNextEvent(0, &record, 0, nullptr);
+  return record;
+}
+
+// The waiting read: takeNewest is asked before every pass, so a report already queued is
+// returned without pumping.
+template <class TakeNewest, class Pump>
+fw::Ref<fw::MemoryBlock> WaitForReport(bool immediate, TakeNewest takeNewest, Pump pump) {
+  if (immediate) {
+    pump();
+    return takeNewest();
+  }
+  const int64_t deadline = fw::Ticks() + MyOrvane::ReadTimeoutTicks;
+  while (fw::Ticks() < deadline) {
+    if (fw::Ref<fw::MemoryBlock> report = takeNewest()) return report;
+    pump();
+    fw::RuntimeBackgroundTask();
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void MyOrvane::MyWait() {
+  // The record is filled as the typed struct and copied into the object's room, so that the
+  // byte buffer is never read as a struct.
+  const ::EventRecord record = PumpEvents();
   EventRecord->SetStringValue(0, sizeof record,
                               std::string_view(reinterpret_cast<const char*>(&record),
                                                sizeof record));
@@ -84,15 +110,9 @@ fw::Ref<fw::MemoryBlock> MyOrvane::TakeNewest() {
 }
 
 fw::Ref<fw::MemoryBlock> MyOrvane::Read(bool immediate) {
-  if (immediate) {
-    MyWait();
-    return TakeNewest();
-  }
-  const int64_t deadline = fw::Ticks() + ReadTimeoutTicks;
-  while (fw::Ticks() < deadline) {
-    if (fw::Ref<fw::MemoryBlock> report = TakeNewest()) return report;
-    MyWait();
-    fw::RuntimeBackgroundTask();
-  }
-  return nullptr;
+  return WaitForReport(immediate, [this] { return TakeNewest(); }, [this] { MyWait(); });
+}
+
+fw::Ref<fw::MemoryBlock> ReadWithoutDevice(bool immediate) {
+  return WaitForReport(immediate, [] { return fw::Ref<fw::MemoryBlock>(); }, [] { PumpEvents(); });
 }

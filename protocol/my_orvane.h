@@ -43,3 +43,8 @@ class MyOrvane : public fw::OrvaneZuv {
  private:
   fw::Ref<fw::MemoryBlock> TakeNewest();
 };
+
+// A read when no device is connected: nothing, after the same wait a read of a device makes
+// (one pass of the event loop, or ReadTimeoutTicks of passes), so that a caller that reads in
+// a loop still lets the event loop run instead of spinning.
+fw::Ref<fw::MemoryBlock> ReadWithoutDevice(bool immediate);

@@ -25,10 +25,10 @@ struct HexTextError {
   std::string message;
 };
 
-// The bytes a hexadecimal text spells, or why it spells none. Digits of either case are
-// read; blanks, tabs and line ends anywhere are skipped, so "0a ff" and "0AFF" are equal.
-// Anything else, or an odd number of digits, is an error: a byte that is half there would be
-// a guess.
+// The bytes a hexadecimal text spells, or why it spells none, so that the console can tell
+// the user what is wrong with a text typed into it. Digits of either case are read; blanks,
+// tabs and line ends anywhere are skipped, so "0a ff" and "0AFF" are equal. Anything else, or
+// an odd number of digits, is an error: a byte that is half there would be a guess.
 struct HexDecoding {
   std::string bytes;
   bool ok = true;
@@ -36,8 +36,8 @@ struct HexDecoding {
 };
 HexDecoding DecodeHexText(std::string_view text);
 
-// What DecodeHexText gives for a text that is hexadecimal; the empty string otherwise, which
-// every caller already treats as data of the wrong length.
+// The bytes a hexadecimal text spells, read as DecodeHexText reads it; the empty string for a
+// text with an odd number of digits or a character other than digits and skipped blanks.
 std::string DecodingFromHexZuv(std::string_view s);
 
 // Sets count bytes of block from offset to the low byte of value. A negative offset or count

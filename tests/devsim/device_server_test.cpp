@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -160,7 +161,7 @@ TEST(DevsimServer, AnswerLengthOnTheWire) {
   EXPECT_TRUE(answer->empty());
 }
 
-TEST(DevsimServer, OneLiveDevicePerNameButStaleSocketsAreReplaced) {
+TEST(DevsimServer, OneLiveDevicePerNameButStaleFilesAreReplaced) {
   TempDir dir("devsim");
   auto first = StartSimulator(SimulatorOptions(dir.path(), "dev"));
   auto second = BackgroundDevice::start(SimulatorOptions(dir.path(), "dev"));
@@ -168,10 +169,73 @@ TEST(DevsimServer, OneLiveDevicePerNameButStaleSocketsAreReplaced) {
   EXPECT_EQ(second.error().code, ErrorCode::DeviceExists);
   first->disappear();
 
-  { std::ofstream stale(dir.path() / "dev.sock"); }  // left by a simulator that was killed
+  // Left by a simulator that was killed: its process is gone.
+  { std::ofstream stale(dir.path() / "dev.sock"); }
+  { std::ofstream stale(dir.path() / "dev.props"); stale << "VendorID=1\nPid=2147483000\n"; }
   auto third = StartSimulator(SimulatorOptions(dir.path(), "dev"));
   HostConnection host(third->socketPath());
   EXPECT_TRUE(host.connected());
+}
+
+TEST(DevsimServer, TellingARunningDeviceApartOpensNoSessionWithIt) {
+  TempDir dir("devsim");
+  Options options = SimulatorOptions(dir.path(), "dev");
+  options.faults.unsolicited = true;
+  auto first = StartSimulator(options);
+  auto second = BackgroundDevice::start(options);
+  ASSERT_FALSE(second);
+  EXPECT_EQ(second.error().code, ErrorCode::DeviceExists);
+
+  // The next session to start is this one: it is the first, and the greeting is its own.
+  HostConnection host(first->socketPath());
+  auto greeting = host.receive();
+  ASSERT_TRUE(greeting);
+  EXPECT_EQ((*greeting)[0], kUnsolicitedCode);
+  EXPECT_EQ(first->server().activity().sessionsStarted, 1u);
+}
+
+TEST(DevsimServer, AnEmptyDatagramIsDroppedNotTakenForTheHostLeaving) {
+  TempDir dir("devsim");
+  auto device = StartSimulator(SimulatorOptions(dir.path(), "dev"));
+  HostConnection host(device->socketPath());
+  host.sendDatagram({});
+  host.send(commandPacket(Command::QueryDevice));
+  auto answer = host.receive();
+  ASSERT_TRUE(answer);
+  EXPECT_EQ((*answer)[0], static_cast<std::uint8_t>(Command::QueryDevice));
+  const DeviceActivity activity = device->server().activity();
+  EXPECT_EQ(activity.sessionsStarted, 1u);
+  EXPECT_TRUE(activity.hostConnected);
+  EXPECT_EQ(activity.stats.reportsReceived, 1u);
+}
+
+// Another local user can make the folder first, to watch or fake the devices in it.
+TEST(DevsimServer, RefusesAFolderThatIsNotPrivateToTheUser) {
+  TempDir dir("devsim");
+  const auto openIn = [](const std::filesystem::path& folder) {
+    return DeviceServer::open(SimulatorOptions(folder, "dev"));
+  };
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+  auto shared = openIn(dir.path());
+  ASSERT_FALSE(shared);
+  EXPECT_EQ(shared.error().code, ErrorCode::FileSystem);
+  EXPECT_NE(shared.error().message.find(dir.path().string()), std::string::npos) << shared.error().message;
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "dev.sock"));
+
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0700), 0);
+  std::filesystem::create_directory(dir.path() / "real");
+  std::filesystem::create_directory_symlink(dir.path() / "real", dir.path() / "link");
+  auto linked = openIn(dir.path() / "link");
+  ASSERT_FALSE(linked);
+  EXPECT_EQ(linked.error().code, ErrorCode::FileSystem);
+}
+
+TEST(DevsimServer, AnUnusableSocketPathIsAnErrorNotACrash) {
+  TempDir dir("devsim");
+  std::filesystem::create_symlink(dir.path() / "dev.sock", dir.path() / "dev.sock");  // a loop
+  auto server = DeviceServer::open(SimulatorOptions(dir.path(), "dev"));
+  ASSERT_FALSE(server);
+  EXPECT_EQ(server.error().code, ErrorCode::FileSystem);
 }
 
 TEST(DevsimServer, CreatesAPrivateDeviceFolder) {

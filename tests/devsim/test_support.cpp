@@ -70,6 +70,10 @@ void HostConnection::close() {
 void HostConnection::send(std::span<const std::uint8_t> report) {
   std::vector<std::uint8_t> datagram{0};
   datagram.insert(datagram.end(), report.begin(), report.end());
+  sendDatagram(datagram);
+}
+
+void HostConnection::sendDatagram(std::span<const std::uint8_t> datagram) {
   if (::send(fd_, datagram.data(), datagram.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(datagram.size())) {
     throw std::runtime_error(std::string("send failed: ") + std::strerror(errno));
   }

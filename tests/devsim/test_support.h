@@ -34,6 +34,7 @@ class HostConnection {
 
   bool connected() const { return fd_ >= 0; }
   void send(std::span<const std::uint8_t> report);  // prefixes the report id
+  void sendDatagram(std::span<const std::uint8_t> datagram);  // exactly as given
   // The next input report (without its id), or nothing when none came in time.
   std::optional<Report> receive(std::chrono::milliseconds timeout = 2000ms);
   // True once the device has closed the connection.

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <thread>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "os/event_loop.h"
 #include "os/run_loop.h"
 #include "test_support.h"
+#include "wait_time.h"
 
 namespace {
 
@@ -137,21 +139,51 @@ TEST(OsCarbonEvents, CallNextWithoutAnOlderHandlerIsNotHandled) {
   EXPECT_EQ(RemoveEventHandler(handler), paramErr);
 }
 
-TEST(OsCarbonEvents, FlushRemovesWhatTheFilterPicks) {
+TEST(OsCarbonEvents, FlushRemovesWhatTheFilterPicksAndKeepsWhatItPosts) {
   InstalledRecorder installed({{kTestClass, 1}});
   for (UInt32 order : {1u, 2u, 1u, 3u}) post(makeEvent(kTestClass, 1, order));
+  // A filter may post; enough posts that the queue has to grow while the filter runs.
   struct Filter {
     int calls = 0;
-    static Boolean dropOnes(EventRef event, void* data) {
-      ++static_cast<Filter*>(data)->calls;
+    UInt32 nextPosted = 100;
+    static Boolean dropOnesAndPost(EventRef event, void* data) {
+      auto* self = static_cast<Filter*>(data);
+      ++self->calls;
+      for (int i = 0; i < 100; ++i) post(makeEvent(kTestClass, 1, self->nextPosted++));
       return orderOf(event) == 1;
     }
   } filter;
-  EXPECT_EQ(FlushSpecificEventsFromQueue(GetMainEventQueue(), &Filter::dropOnes, &filter), noErr);
-  EXPECT_EQ(filter.calls, 4) << "the filter sees every queued event once";
-  EXPECT_EQ(GetNumEventsInQueue(GetMainEventQueue()), 2u);
+  EXPECT_EQ(FlushSpecificEventsFromQueue(GetMainEventQueue(), &Filter::dropOnesAndPost, &filter), noErr);
+  EXPECT_EQ(filter.calls, 4) << "the filter sees every queued event once, and none it posted";
+  EXPECT_EQ(GetNumEventsInQueue(GetMainEventQueue()), 2u + 400u);
+
   OSRunEventLoopOnce(0);
-  EXPECT_EQ(installed.recorder.seen, (std::vector<UInt32>{2, 3}));
+  std::vector<UInt32> expected{2, 3};
+  for (UInt32 order = 100; order < 500; ++order) expected.push_back(order);
+  EXPECT_EQ(installed.recorder.seen, expected) << "kept events first, then the posted ones in post order";
+}
+
+TEST(OsCarbonEvents, APassDispatchesOnlyWhatWasQueuedWhenItBegan) {
+  struct Poster {
+    std::vector<UInt32> seen;
+    static OSStatus handle(EventHandlerCallRef, EventRef event, void* userData) {
+      auto* self = static_cast<Poster*>(userData);
+      self->seen.push_back(orderOf(event));
+      if (orderOf(event) == 1) post(makeEvent(kTestClass, 1, 3), kEventPriorityHigh);
+      return noErr;
+    }
+  } poster;
+  const EventTypeSpec type{kTestClass, 1};
+  EventHandlerRef handler = nullptr;
+  ASSERT_EQ(InstallEventHandler(GetApplicationEventTarget(), &Poster::handle, 1, &type, &poster, &handler), noErr);
+  post(makeEvent(kTestClass, 1, 1));
+  post(makeEvent(kTestClass, 1, 2));
+
+  EXPECT_TRUE(OSRunEventLoopOnce(0));
+  EXPECT_EQ(poster.seen, (std::vector<UInt32>{1, 2})) << "the high-priority event posted meanwhile waits";
+  EXPECT_TRUE(OSRunEventLoopOnce(0));
+  EXPECT_EQ(poster.seen, (std::vector<UInt32>{1, 2, 3}));
+  RemoveEventHandler(handler);
 }
 
 TEST(OsCarbonEvents, ParametersKeepTheirTypeAndSize) {
@@ -228,6 +260,24 @@ TEST(OsEventLoop, DescriptorSourceRunsWhileInTheRunLoop) {
   CFRelease(source);
   ::close(pipeEnds[0]);
   ::close(pipeEnds[1]);
+}
+
+TEST(OsEventLoop, AWaitThatIsNoNumberIsNoWait) {
+  const auto start = Clock::now();
+  EXPECT_FALSE(OSRunEventLoopOnce(std::numeric_limits<double>::quiet_NaN()));
+  EXPECT_FALSE(OSRunEventLoopOnce(-1.0));
+  EXPECT_LT(Clock::now() - start, 1s);
+}
+
+TEST(OsEventLoop, WaitTimesBecomeWholeSecondsAndNanoseconds) {
+  using os::runloop::waitTimeFrom;
+  const auto asPair = [](const timespec& time) { return std::pair<long, long>(time.tv_sec, time.tv_nsec); };
+  EXPECT_EQ(asPair(waitTimeFrom(1.25)), (std::pair<long, long>{1, 250'000'000}));
+  EXPECT_EQ(asPair(waitTimeFrom(0.0)), (std::pair<long, long>{0, 0}));
+  EXPECT_EQ(asPair(waitTimeFrom(-3.0)), (std::pair<long, long>{0, 0}));
+  EXPECT_EQ(asPair(waitTimeFrom(std::numeric_limits<double>::quiet_NaN())), (std::pair<long, long>{0, 0}));
+  EXPECT_EQ(asPair(waitTimeFrom(std::numeric_limits<double>::infinity())), (std::pair<long, long>{86400, 0}))
+      << "capped at a day";
 }
 
 TEST(OsEventLoop, IdleWaitNextEventSleepsAboutAMillisecond) {

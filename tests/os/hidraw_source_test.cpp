@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <filesystem>
@@ -70,6 +71,18 @@ TEST_F(OsHidraw, InvalidUtf8FromSysfsIsRepairedNotLost) {
   addPlainNode("hidraw0", "HID_ID=0003:00000001:00000002\nHID_NAME=Ger\xE4t\n");
   MatchedDevices devices;
   EXPECT_EQ(textProperty(devices[0], "Product"), "Ger\xEF\xBF\xBDt");
+}
+
+TEST_F(OsHidraw, SysfsFilesThatAreNoRegularFileTellNothing) {
+  const fs::path uevent = isolated_.sysfsRoot() / "hidraw0" / "device" / "uevent";
+  fs::create_directories(uevent.parent_path());
+  ASSERT_EQ(::mkfifo(uevent.c_str(), 0600), 0);
+  std::optional<std::int32_t> vendor = 0;
+  EXPECT_TRUE(FinishesWithin(2s, {uevent}, [&] {
+    MatchedDevices devices;
+    if (devices.size() == 1) vendor = numberProperty(devices[0], "VendorID");
+  })) << "enumeration waited for a writer";
+  EXPECT_EQ(vendor, std::nullopt);
 }
 
 TEST_F(OsHidraw, ReportsTravelThroughTheNodeAndUnplugIsRemoval) {

@@ -8,6 +8,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <future>
 #include <stdexcept>
 
 #include "os/debug_log.h"
@@ -125,6 +126,19 @@ void ConnectedDevice::onReport(void* target, IOReturn, void*, void*, UInt32 size
 }
 
 void ConnectedDevice::onRemoval(void* target, IOReturn, void*, void*) { ++static_cast<ConnectedDevice*>(target)->removals_; }
+
+bool FinishesWithin(std::chrono::milliseconds limit, const std::vector<std::filesystem::path>& fifos,
+                    const std::function<void()>& work) {
+  std::future<void> done = std::async(std::launch::async, work);
+  if (done.wait_for(limit) == std::future_status::ready) return true;
+  while (done.wait_for(10ms) != std::future_status::ready) {
+    for (const std::filesystem::path& fifo : fifos) {
+      const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+      if (writer >= 0) ::close(writer);
+    }
+  }
+  return false;
+}
 
 PtyNode::PtyNode() {
   controller_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -84,6 +85,12 @@ class ConnectedDevice {
   std::vector<Bytes> reports_;
   int removals_ = 0;
 };
+
+// Runs `work` on a thread of its own and tells whether it finished within `limit`. Code
+// that opens a FIFO for reading blocks until a writer comes, which would hang the test for
+// good; so once the time is up, writers open and close the `fifos` until `work` has returned.
+bool FinishesWithin(std::chrono::milliseconds limit, const std::vector<std::filesystem::path>& fifos,
+                    const std::function<void()>& work);
 
 // A pseudo-terminal in raw mode standing in for a hidraw node: the host opens the
 // terminal side through the dev root, the test plays the device on the other side.

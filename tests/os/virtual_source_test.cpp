@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 
 #include "os/event_loop.h"
 #include "os/iokit_hid.h"
+#include "scoped_env.h"
 #include "test_support.h"
 
 namespace {
@@ -57,6 +60,78 @@ TEST_F(OsVirtualDevices, LeftoversOfDeadSimulatorsAreSkipped) {
   MatchedDevices devices;
   ASSERT_EQ(devices.size(), 1u);
   EXPECT_EQ(numberProperty(devices[0], "VendorID"), 3);
+}
+
+std::vector<std::optional<std::int32_t>> vendorIdsFound() {
+  MatchedDevices devices;
+  std::vector<std::optional<std::int32_t>> vendors;
+  for (io_object_t entry : devices.entries()) vendors.push_back(numberProperty(entry, "VendorID"));
+  return vendors;
+}
+
+TEST_F(OsVirtualDevices, PropsThatAreNoRegularFileAreSkippedWithoutWaiting) {
+  const std::filesystem::path fifo = dir() / "pipe";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  FakeVirtualDevice piped(dir(), "piped", {{"VendorID", "1"}});
+  std::filesystem::remove(dir() / "piped.props");
+  ASSERT_EQ(::mkfifo((dir() / "piped.props").c_str(), 0600), 0);
+  FakeVirtualDevice linked(dir(), "linked", {{"VendorID", "2"}});
+  std::filesystem::remove(dir() / "linked.props");
+  std::filesystem::create_symlink(fifo, dir() / "linked.props");
+  FakeVirtualDevice plain(dir(), "plain", {{"VendorID", "3"}});
+
+  std::vector<std::optional<std::int32_t>> vendors;
+  const auto enumerate = [&] { vendors = vendorIdsFound(); };
+  EXPECT_TRUE(FinishesWithin(2s, {fifo, dir() / "piped.props"}, enumerate)) << "enumeration waited for a writer";
+  EXPECT_EQ(vendors, (std::vector<std::optional<std::int32_t>>{3}));
+}
+
+// Another local user can make the folder first and plant devices in it.
+TEST_F(OsVirtualDevices, AFolderOthersMayWriteToIsIgnoredWhole) {
+  FakeVirtualDevice fake(dir(), "dev", bootloaderProperties());
+  MatchedDevices before;
+  ASSERT_EQ(before.size(), 1u);
+  ASSERT_EQ(::chmod(dir().c_str(), 0777), 0);
+
+  LogCapture log;
+  EXPECT_EQ(MatchedDevices().size(), 0u);
+  ASSERT_EQ(log.lines().size(), 1u);
+  EXPECT_NE(log.lines()[0].find(dir().string()), std::string::npos) << log.lines()[0];
+  EXPECT_NE(log.lines()[0].find("writable by other users"), std::string::npos) << log.lines()[0];
+
+  IOCFPlugInInterface** plugIn = nullptr;
+  SInt32 score = 0;
+  EXPECT_EQ(IOCreatePlugInInterfaceForService(before[0], kIOHIDDeviceUserClientTypeID, kIOCFPlugInInterfaceID,
+                                              &plugIn, &score),
+            kIOReturnNoDevice)
+      << "an entry listed earlier cannot be opened either";
+}
+
+TEST_F(OsVirtualDevices, AFolderReachedThroughALinkIsIgnored) {
+  FakeVirtualDevice fake(dir(), "dev", bootloaderProperties());
+  const std::filesystem::path link = dir().parent_path() / "linked-virtual";
+  std::filesystem::create_directory_symlink(dir(), link);
+  testsupport::ScopedEnv linked("UPDATER_VIRTUAL_HID_DIR", link.string());
+  LogCapture log;
+  EXPECT_EQ(MatchedDevices().size(), 0u);
+  EXPECT_EQ(log.lines().size(), 1u);
+}
+
+TEST_F(OsVirtualDevices, ADeviceWhoseFilesBelongToSomeoneElseIsIgnored) {
+  if (::getuid() != 0) GTEST_SKIP() << "giving a file away takes root";
+  FakeVirtualDevice planted(dir(), "planted", {{"VendorID", "1"}});
+  FakeVirtualDevice own(dir(), "own", {{"VendorID", "2"}});
+  constexpr uid_t kSomeoneElse = 65534;
+  ASSERT_EQ(::chown((dir() / "planted.props").c_str(), kSomeoneElse, kSomeoneElse), 0);
+
+  LogCapture log;
+  EXPECT_EQ(vendorIdsFound(), (std::vector<std::optional<std::int32_t>>{2}));
+  ASSERT_EQ(log.lines().size(), 1u);
+  EXPECT_NE(log.lines()[0].find("planted"), std::string::npos) << log.lines()[0];
+
+  ASSERT_EQ(::chown((dir() / "planted.props").c_str(), ::getuid(), ::getgid()), 0);
+  ASSERT_EQ(::lchown((dir() / "planted.sock").c_str(), kSomeoneElse, kSomeoneElse), 0);
+  EXPECT_EQ(vendorIdsFound(), (std::vector<std::optional<std::int32_t>>{2}));
 }
 
 TEST_F(OsVirtualDevices, MatchingKeysBesideTheClassSelectDevices) {
@@ -138,6 +213,20 @@ TEST_F(OsVirtualDevices, InputReportsArriveInOrderByteForByte) {
   EXPECT_EQ(connected.reports()[1], Bytes{});
   EXPECT_EQ(connected.reports()[2], (Bytes{0, 0, 7}));
   EXPECT_EQ(connected.reports()[3], (Bytes{3, 9, 9}));
+}
+
+TEST_F(OsVirtualDevices, AnEmptyDatagramIsDroppedNotTakenForRemoval) {
+  FakeVirtualDevice fake(dir(), "dev", bootloaderProperties());
+  MatchedDevices devices;
+  ConnectedDevice connected(devices[0]);
+  ASSERT_TRUE(fake.AcceptHost());
+  fake.SendDatagram({});
+  fake.SendDatagram({0, 1, 2});
+
+  ASSERT_TRUE(RunEventLoopUntil([&] { return connected.reports().size() == 1; }));
+  EXPECT_EQ(connected.reports()[0], (Bytes{1, 2}));
+  EXPECT_EQ(connected.removals(), 0);
+  EXPECT_EQ(connected.send({1}), kIOReturnSuccess);
 }
 
 TEST_F(OsVirtualDevices, LongReportsAreCutToTheRegisteredBuffer) {

@@ -38,6 +38,7 @@ class PROTOCOL_SUITE(DeviceLink) : public ::testing::Test {
 };
 
 TEST_F(PROTOCOL_SUITE(DeviceLink), APacketGoesOutWholeAsOneReport) {
+  SKIP_UNLESS_MAC_BUILD();
   Connect();
   Recorder recorder;
   HID::SendCommand(HID::GetGetDataCommand(0x1000, 58));
@@ -47,6 +48,7 @@ TEST_F(PROTOCOL_SUITE(DeviceLink), APacketGoesOutWholeAsOneReport) {
 }
 
 TEST_F(PROTOCOL_SUITE(DeviceLink), APacketOfAnotherSizeIsSentAfterAWarning) {
+  SKIP_UNLESS_MAC_BUILD();
   Connect();
   Recorder recorder;
   HID::SendCommand(fw::NewMemoryBlock(10));
@@ -56,10 +58,12 @@ TEST_F(PROTOCOL_SUITE(DeviceLink), APacketOfAnotherSizeIsSentAfterAWarning) {
 }
 
 TEST_F(PROTOCOL_SUITE(DeviceLink), AFailedSendIsLoggedWithItsCode) {
+  SKIP_UNLESS_MAC_BUILD();
   Connect();
   traffic_->nextLasterror = -536870212;
   Recorder recorder;
   HID::SendCommand(HID::GetEraseDeviceCommand());
+  ASSERT_FALSE(recorder.logLines.empty());
   EXPECT_EQ(recorder.logLines.back(), "Lasterror after SendMessage -536870212");
   EXPECT_TRUE(recorder.messages.empty());
 }
@@ -72,13 +76,53 @@ TEST_F(PROTOCOL_SUITE(DeviceLink), NoPacketOrNoDeviceSendsNothingAndDoesNotCrash
   HID::SendCommand(nullptr);
   EXPECT_TRUE(traffic_->sent.empty());
   EXPECT_TRUE(recorder.messages.empty());
+  ASSERT_FALSE(recorder.logLines.empty());
   EXPECT_EQ(recorder.logLines.back(), "SendCommand: no packet, nothing sent.");
 }
 
-TEST_F(PROTOCOL_SUITE(DeviceLink), ReadingWithoutADeviceGivesNil) {
-  EXPECT_FALSE(HID::ReadCommand(true));
+TEST_F(PROTOCOL_SUITE(DeviceLink), OtherTargetsBeepInsteadOfSending) {
+  if constexpr (HID::kBuildTarget != HID::BuildTarget::Other) GTEST_SKIP();
+  Connect();
+  int beeps = 0;
+  auto previous = fw::SetBeepPresenter([&] { ++beeps; });
+  HID::SendCommand(HID::GetQueryDeviceCommand());
+  fw::SetBeepPresenter(previous);
+  EXPECT_EQ(beeps, 1);
+  EXPECT_TRUE(traffic_->sent.empty());
+}
+
+// The update steps read in loops of their own that have no bound: without a device each read
+// must still wait and let the event loop run, or those loops would spin.
+TEST_F(PROTOCOL_SUITE(DeviceLink), ReadingWithoutADeviceWaitsItsTimePumpingTheEventLoop) {
+  {
+    protocol_test::EventLoopPasses passes;
+    EXPECT_FALSE(HID::ReadCommand(true));
+    EXPECT_EQ(passes.count, 1);
+  }
   SteppingClock clock;
+  protocol_test::EventLoopPasses passes;
+  const int64_t start = clock.now;
   EXPECT_FALSE(HID::ReadCommand(false));
+  EXPECT_GE(clock.now - start, MyOrvane::ReadTimeoutTicks);
+  EXPECT_LE(clock.now - start, MyOrvane::ReadTimeoutTicks + 2);
+  // One pass per look at the clock.
+  EXPECT_GE(passes.count, MyOrvane::ReadTimeoutTicks - 2);
+  EXPECT_LE(passes.count, clock.now - start);
+}
+
+TEST_F(PROTOCOL_SUITE(DeviceLink), ADeviceDroppedDuringTheWaitLivesUntilTheReadReturns) {
+  SKIP_UNLESS_MAC_BUILD();
+  Connect();
+  SteppingClock clock;
+  const int64_t start = clock.now;
+  int closesDuringWait = -1;
+  clock.onTick = [&](int64_t now) {
+    if (now == start + 10) HID::DeviceMac = nullptr;  // as a handler run by the wait may do
+    if (now == start + 20) closesDuringWait = traffic_->closes;
+  };
+  EXPECT_FALSE(HID::ReadCommand(false));
+  EXPECT_EQ(closesDuringWait, 0);
+  EXPECT_EQ(traffic_->closes, 1);
 }
 
 TEST_F(PROTOCOL_SUITE(DeviceLink), ReportsOfTheWrongLengthAreQueuedWithAMessage) {
@@ -94,6 +138,7 @@ TEST_F(PROTOCOL_SUITE(DeviceLink), ReportsOfTheWrongLengthAreQueuedWithAMessage)
 }
 
 TEST_F(PROTOCOL_SUITE(DeviceLink), AReportArrivingDuringTheWaitEndsIt) {
+  SKIP_UNLESS_MAC_BUILD();
   Connect();
   SteppingClock clock;
   const int64_t start = clock.now;
@@ -107,6 +152,7 @@ TEST_F(PROTOCOL_SUITE(DeviceLink), AReportArrivingDuringTheWaitEndsIt) {
 }
 
 TEST_F(PROTOCOL_SUITE(DeviceLink), AQueuedReportIsReturnedWithoutWaiting) {
+  SKIP_UNLESS_MAC_BUILD();
   Connect();
   DeliverReport(*HID::DeviceMac, Report(2, 3), 64);
   SteppingClock clock;

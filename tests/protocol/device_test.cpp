@@ -92,6 +92,7 @@ class ProtocolDevice : public ::testing::Test {
 };
 
 TEST_F(ProtocolDevice, TheQueryAnswerComesBackLittleEndianAndParses) {
+  SKIP_UNLESS_MAC_BUILD();
   StartSimulator(Options());
   ConnectDevice();
   EXPECT_EQ(HID::DeviceMac->TimeOut(), 2222);
@@ -115,6 +116,7 @@ TEST_F(ProtocolDevice, TheQueryAnswerComesBackLittleEndianAndParses) {
 }
 
 TEST_F(ProtocolDevice, TwoQueuedReportsAreReadNewestFirst) {
+  SKIP_UNLESS_MAC_BUILD();
   StartSimulator(Options());
   ConnectDevice();
   HID::SendCommand(HID::GetGetDataCommand(0x800, 4));
@@ -131,6 +133,7 @@ TEST_F(ProtocolDevice, TwoQueuedReportsAreReadNewestFirst) {
 }
 
 TEST_F(ProtocolDevice, AReadWithNoAnswerGivesUpAfterOneHundredTwentyTicks) {
+  SKIP_UNLESS_MAC_BUILD();
   devsim::Options options = Options();
   options.faults.neverAnswer = true;
   StartSimulator(options);
@@ -144,6 +147,7 @@ TEST_F(ProtocolDevice, AReadWithNoAnswerGivesUpAfterOneHundredTwentyTicks) {
 }
 
 TEST_F(ProtocolDevice, AReportOfSixtyFiveBytesIsQueuedWithAMessage) {
+  SKIP_UNLESS_MAC_BUILD();
   devsim::Options options = Options();
   options.faults.answerLength = 65;
   StartSimulator(options);
@@ -158,6 +162,7 @@ TEST_F(ProtocolDevice, AReportOfSixtyFiveBytesIsQueuedWithAMessage) {
 }
 
 TEST_F(ProtocolDevice, AWaitingReadDoesNotBurnACore) {
+  SKIP_UNLESS_MAC_BUILD();
   devsim::Options options = Options();
   options.faults.neverAnswer = true;
   StartSimulator(options);
@@ -174,6 +179,7 @@ TEST_F(ProtocolDevice, AWaitingReadDoesNotBurnACore) {
 }
 
 TEST_F(ProtocolDevice, ADeviceThatGoesAwayShowsOnlyAsMissingAnswers) {
+  SKIP_UNLESS_MAC_BUILD();
   StartSimulator(Options());
   ConnectDevice();
   simulator_->disappear();

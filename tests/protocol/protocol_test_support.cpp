@@ -35,6 +35,41 @@ SteppingClock::~SteppingClock() { fw::SetTickSource(std::move(previous_)); }
 
 namespace {
 
+constexpr EventTypeSpec kPassEvent = {OSFourCharCode("TstP"), OSFourCharCode("pass")};
+
+Boolean IsPassEvent(EventRef event, void*) {
+  return GetEventClass(event) == kPassEvent.eventClass &&
+         GetEventKind(event) == kPassEvent.eventKind;
+}
+
+}  // namespace
+
+EventLoopPasses::EventLoopPasses() {
+  InstallEventHandler(GetApplicationEventTarget(), OnPass, 1, &kPassEvent, this, &handler_);
+  PostNext();
+}
+
+EventLoopPasses::~EventLoopPasses() {
+  RemoveEventHandler(handler_);
+  FlushSpecificEventsFromQueue(GetMainEventQueue(), IsPassEvent, nullptr);
+}
+
+OSStatus EventLoopPasses::OnPass(EventHandlerCallRef, EventRef, void* self) {
+  auto* passes = static_cast<EventLoopPasses*>(self);
+  ++passes->count;
+  passes->PostNext();
+  return noErr;
+}
+
+void EventLoopPasses::PostNext() {
+  EventRef event = nullptr;
+  CreateEvent(nullptr, kPassEvent.eventClass, kPassEvent.eventKind, 0, kEventAttributeNone, &event);
+  PostEventToQueue(GetMainEventQueue(), event, kEventPriorityStandard);
+  ReleaseEvent(event);
+}
+
+namespace {
+
 StandInTraffic g_traffic;
 
 constexpr size_t kTimeOutField = 0;

@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "alerts.h"
+#include "build_settings.h"
 #include "memory_block.h"
+#include "os/carbon_events.h"
 #include "plugin_instance.h"
 #include "system_log.h"
 #include "temp_dir.h"
@@ -24,6 +26,13 @@
 #else
 #define PROTOCOL_SUITE(name) Protocol##name
 #endif
+
+// The paths through HID::DeviceMac run only in the macOS build; the other builds compile
+// them without taking them.
+#define SKIP_UNLESS_MAC_BUILD()                                 \
+  if constexpr (HID::kBuildTarget != HID::BuildTarget::macOS) { \
+    GTEST_SKIP() << "runs only in the macOS build";             \
+  }
 
 namespace protocol_test {
 
@@ -57,6 +66,23 @@ class SteppingClock {
 
  private:
   fw::TickSource previous_;
+};
+
+// Counts the passes of the event loop while it lives: an event of its own is always queued,
+// and its handler, which each pass runs once, posts the next one for the pass after.
+class EventLoopPasses {
+ public:
+  EventLoopPasses();
+  ~EventLoopPasses();
+  EventLoopPasses(const EventLoopPasses&) = delete;
+  EventLoopPasses& operator=(const EventLoopPasses&) = delete;
+
+  int count = 0;
+
+ private:
+  static OSStatus OnPass(EventHandlerCallRef, EventRef, void* self);
+  void PostNext();
+  EventHandlerRef handler_ = nullptr;
 };
 
 // What the stand-in device class saw.

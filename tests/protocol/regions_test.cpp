@@ -2,12 +2,14 @@
 // sizes no device can mean.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
 #include "build_settings.h"
 #include "hid.h"
 #include "protocol_test_support.h"
+#include "text_functions.h"
 
 namespace {
 
@@ -94,30 +96,89 @@ TEST_F(PROTOCOL_SUITE(Regions), SizeZeroGivesTenZeroBytes) {
   ExpectImage(*HID::MemoryRegions[0], 0, 10);
 }
 
-TEST_F(PROTOCOL_SUITE(Regions), ImpossibleSizesAreRefusedWithAMessageAndAppendNothing) {
-  const int32_t impossible[] = {-1, INT32_MIN, HID::MaxRegionSize + 1, INT32_MAX};
-  for (int32_t size : impossible) {
-    SCOPED_TRACE(size);
+// What a refused answer leaves: the regions parsed before, and one message naming the
+// record at fault.
+class PROTOCOL_SUITE(RefusedRegions) : public PROTOCOL_SUITE(Regions) {
+ protected:
+  void ExpectRefused(const fw::Ref<fw::MemoryBlock>& answer, const std::string& fault) {
     Recorder recorder;
+    const size_t before = HID::MemoryRegions.size();
+    EXPECT_FALSE(HID::ParseMemoryRegions(answer));
+    EXPECT_EQ(HID::MemoryRegions.size(), before);
+    EXPECT_EQ(HID::memoryRegionsDetected, static_cast<int32_t>(before));
+    EXPECT_EQ(recorder.messages,
+              (std::vector<std::string>{"Invalid memory region reported by device.\n\n" + fault}));
+  }
+
+  // The first n bytes of answer, as a device that sends a short report delivers them.
+  static fw::Ref<fw::MemoryBlock> Cut(const fw::Ref<fw::MemoryBlock>& answer, size_t n) {
+    return fw::MakeRef<fw::MemoryBlock>(answer->StringValue(0, n));
+  }
+};
+
+TEST_F(PROTOCOL_SUITE(RefusedRegions), ImpossibleRecordsAppendNothing) {
+  constexpr int32_t kLastAddress = INT32_MAX / 2;  // two image bytes per address at most
+  const Record impossible[] = {
+      {1, 0x9000, -1},
+      {1, 0x9000, INT32_MIN},
+      {1, 0x9000, HID::MaxRegionSize + 1},
+      {1, 0x9000, INT32_MAX},
+      {1, -1, 4},
+      {1, INT32_MIN, 0},
+      {1, kLastAddress - 15, 16},
+      {1, kLastAddress + 1, 0},
+      {1, INT32_MAX, HID::MaxRegionSize},
+  };
+  for (const Record& record : impossible) {
+    SCOPED_TRACE(std::to_string(record.address) + ", " + std::to_string(record.size));
     ASSERT_TRUE(HID::ParseMemoryRegions(QueryAnswer({{0, 0x800, 100}}, true)));
     // A good record before the bad one is not kept either: the answer as a whole is wrong.
-    EXPECT_FALSE(HID::ParseMemoryRegions(QueryAnswer({{0, 0x800, 100}, {1, 0x9000, size}}, true)));
-    EXPECT_EQ(HID::MemoryRegions.size(), 1u);
-    EXPECT_EQ(HID::memoryRegionsDetected, 1);
-    ASSERT_EQ(recorder.messages.size(), 1u);
-    EXPECT_EQ(recorder.messages[0], "Invalid memory region reported by device.\n\nRegion 2: "
-                                    "address 9000, size " + std::to_string(size));
+    ExpectRefused(QueryAnswer({{0, 0x800, 100}, record}, true),
+                  "Region 2: address " + fw::Hex(record.address) + ", size " +
+                      std::to_string(record.size));
     protocol_test::ResetHidGlobals();
   }
+  // The last addresses that still fit.
+  ASSERT_TRUE(HID::ParseMemoryRegions(QueryAnswer({{1, kLastAddress - 16, 16}}, true)));
+  ASSERT_TRUE(HID::ParseMemoryRegions(QueryAnswer({{1, kLastAddress, 0}}, true)));
 }
 
-TEST_F(PROTOCOL_SUITE(Regions), AShortAnswerReadsAsZerosBeyondItsEnd) {
-  // A report the device cut short still parses without reading past the block.
-  auto answer = fw::NewMemoryBlock(8);
-  answer->SetUInt8Value(0, 2);
+TEST_F(PROTOCOL_SUITE(RefusedRegions), ARecordCutShortByTheAnswerIsRefused) {
+  const auto full = QueryAnswer(twoRecords_, true);
+  ExpectRefused(Cut(full, 8), "Region 1: address 800, size 0");
+  ExpectRefused(Cut(full, 12), "Region 2: address 0, size 0");  // no Type byte of record 2
+  ExpectRefused(Cut(full, 20), "Region 2: address 10000, size 0");
+  ExpectRefused(nullptr, "Region 1: address 0, size 0");
+  // The end marker alone may be the last byte there is.
+  ASSERT_TRUE(HID::ParseMemoryRegions(Cut(full, 22)));
+  EXPECT_EQ(HID::MemoryRegions.size(), 2u);
+}
+
+TEST_F(PROTOCOL_SUITE(Regions), ASixthRecordThatEndsTheAnswerIsComplete) {
+  std::vector<Record> six;
+  for (int i = 0; i < 6; ++i) six.push_back({1, 0x1000 * i, 8});
+  const auto answer = QueryAnswer(six, false);
+  ASSERT_EQ(answer->Size(), 64u);
   ASSERT_TRUE(HID::ParseMemoryRegions(answer));
-  ASSERT_EQ(HID::MemoryRegions.size(), 6u);
-  EXPECT_EQ(HID::MemoryRegions[0]->Size, 0);
+  ASSERT_TRUE(HID::ParseMemoryRegions(fw::MakeRef<fw::MemoryBlock>(answer->StringValue(0, 57))));
+  EXPECT_EQ(HID::memoryRegionsDetected, 12);
+  EXPECT_EQ(HID::MemoryRegions[11]->Size, 8);
+}
+
+TEST_F(PROTOCOL_SUITE(RefusedRegions), AllImagesTogetherStayWithinTheirCap) {
+  // An image of exactly a quarter of the cap, and one of ten bytes.
+  const int32_t quarter = static_cast<int32_t>(HID::MaxImageBytes / 4) - 10;
+  const Record small = {1, 0x10, 0};
+  ExpectRefused(QueryAnswer({{0, 0, quarter}, {0, quarter, quarter}, {0, 2 * quarter, quarter},
+                             {0, 3 * quarter, quarter}, small},
+                            true),
+                "Region 5: address 10, size 0");
+  // Parses add up: each one alone would fit.
+  const auto half = QueryAnswer({{0, 0, quarter}, {0, quarter, quarter}}, true);
+  ASSERT_TRUE(HID::ParseMemoryRegions(half));
+  ASSERT_TRUE(HID::ParseMemoryRegions(half));
+  ExpectRefused(QueryAnswer({small}, true), "Region 1: address 10, size 0");
+  EXPECT_EQ(HID::memoryRegionsDetected, 4);
 }
 
 }  // namespace

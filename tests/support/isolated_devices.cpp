@@ -3,8 +3,11 @@
 namespace testsupport {
 namespace {
 
+// Owner-only, whatever the umask: the device layer refuses a device folder others may write.
 std::filesystem::path MadeFolder(const std::filesystem::path& path) {
   std::filesystem::create_directory(path);
+  std::filesystem::permissions(path, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::replace);
   return path;
 }
 

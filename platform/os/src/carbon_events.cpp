@@ -5,6 +5,7 @@
 #include <deque>
 #include <memory>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "event_queue.h"
@@ -33,8 +34,15 @@ struct OSEventObject {
 
 struct OSEventQueue {
   static constexpr std::size_t kPriorityCount = 3;
+  struct Entry {
+    EventRef event;
+    // Numbers every post, so a dispatch pass can tell the events it began with from those
+    // posted while it runs. Each list stays in rising order.
+    std::uint64_t sequence;
+  };
   // One list per priority, low to high.
-  std::array<std::deque<EventRef>, kPriorityCount> lists;
+  std::array<std::deque<Entry>, kPriorityCount> lists;
+  std::uint64_t nextSequence = 0;
 
   std::size_t size() const {
     std::size_t count = 0;
@@ -42,10 +50,16 @@ struct OSEventQueue {
     return count;
   }
 
-  EventRef takeNext() {
+  void post(EventRef event, EventPriority priority) {
+    event->queued = true;
+    lists[static_cast<std::size_t>(priority)].push_back({event, nextSequence++});
+  }
+
+  // The next event to leave among those posted before `sequenceLimit`, or null.
+  EventRef takeNext(std::uint64_t sequenceLimit) {
     for (auto list = lists.rbegin(); list != lists.rend(); ++list) {
-      if (!list->empty()) {
-        EventRef event = list->front();
+      if (!list->empty() && list->front().sequence < sequenceLimit) {
+        EventRef event = list->front().event;
         list->pop_front();
         event->queued = false;
         return event;
@@ -122,14 +136,17 @@ namespace os::events {
 bool mainQueueIsEmpty() { return mainQueue().size() == 0; }
 
 std::size_t dispatchQueuedEvents() {
-  const std::size_t count = mainQueue().size();
-  for (std::size_t i = 0; i < count; ++i) {
-    EventRef event = mainQueue().takeNext();
-    if (event == nullptr) return i;  // a handler flushed the rest
+  OSEventQueue& queue = mainQueue();
+  // Events that handlers post during this pass, whatever their priority, wait for the next.
+  const std::uint64_t passLimit = queue.nextSequence;
+  std::size_t dispatched = 0;
+  // Null also when a handler flushed the rest.
+  while (EventRef event = queue.takeNext(passLimit)) {
     dispatch(event);
     ReleaseEvent(event);
+    ++dispatched;
   }
-  return count;
+  return dispatched;
 }
 
 }  // namespace os::events
@@ -209,25 +226,33 @@ OSStatus PostEventToQueue(EventQueueRef queue, EventRef event, EventPriority pri
   }
   if (event->queued) return eventAlreadyPostedErr;
   RetainEvent(event);
-  event->queued = true;
-  queue->lists[static_cast<std::size_t>(priority)].push_back(event);
+  queue->post(event, priority);
   return noErr;
 }
 
 OSStatus FlushSpecificEventsFromQueue(EventQueueRef queue, EventComparatorUPP filter, void* compareData) {
   if (queue != &mainQueue() || filter == nullptr) return paramErr;
-  // The filter sees each event exactly once, in the order they would leave the queue.
+  // The queued events are taken out before the filter runs: a filter may post, and the
+  // lists must not grow under a walk over them. The filter sees each event exactly once, in
+  // the order they would leave the queue; they stay marked as queued meanwhile, so posting
+  // one of them again is refused as usual.
+  const auto looked = std::exchange(queue->lists, {});
+
+  std::array<std::deque<OSEventQueue::Entry>, OSEventQueue::kPriorityCount> kept;
   std::vector<EventRef> flushed;
-  for (auto list = queue->lists.rbegin(); list != queue->lists.rend(); ++list) {
-    std::deque<EventRef> kept;
-    for (EventRef event : *list) {
-      if (filter(event, compareData)) {
-        flushed.push_back(event);
+  for (std::size_t priority = looked.size(); priority-- > 0;) {
+    for (const OSEventQueue::Entry& entry : looked[priority]) {
+      if (filter(entry.event, compareData)) {
+        flushed.push_back(entry.event);
       } else {
-        kept.push_back(event);
+        kept[priority].push_back(entry);
       }
     }
-    list->swap(kept);
+  }
+  // What was queued before leaves before what the filter posted.
+  for (std::size_t priority = 0; priority < kept.size(); ++priority) {
+    std::deque<OSEventQueue::Entry>& list = queue->lists[priority];
+    list.insert(list.begin(), kept[priority].begin(), kept[priority].end());
   }
   // Released only now: the filter has seen every event before any of them goes away.
   for (EventRef event : flushed) {

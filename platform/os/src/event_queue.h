@@ -6,8 +6,9 @@
 namespace os::events {
 
 bool mainQueueIsEmpty();
-// Hands the events queued now to their handlers, in queue order, and releases them. Events
-// posted meanwhile stay for the next call. Returns how many were dispatched.
+// Hands the events queued now to their handlers, higher priorities first, and releases
+// them. Events posted meanwhile stay for the next call, even those of a higher priority.
+// Returns how many were dispatched.
 std::size_t dispatchQueuedEvents();
 
 }  // namespace os::events

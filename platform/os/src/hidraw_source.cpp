@@ -81,8 +81,8 @@ std::shared_ptr<const HidrawSource> HidrawSource::fromEnvironment() {
 std::vector<DeviceRecord> HidrawSource::enumerate() const {
   std::vector<std::pair<std::int64_t, std::string>> nodes;
   std::error_code error;
-  for (const auto& entry : fs::directory_iterator(sysfsRoot_, error)) {
-    const std::string name = entry.path().filename().string();
+  for (fs::directory_iterator entry(sysfsRoot_, error), end; !error && entry != end; entry.increment(error)) {
+    const std::string name = entry->path().filename().string();
     if (const auto number = nodeNumber(name)) nodes.emplace_back(*number, name);
   }
   // By number, so hidraw2 comes before hidraw10, as the kernel created them.

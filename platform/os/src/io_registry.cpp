@@ -1,11 +1,11 @@
 #include <algorithm>
 #include <array>
 #include <memory>
-#include <unordered_map>
 #include <variant>
 #include <vector>
 
 #include "cf_types.h"
+#include "handle_table.h"
 #include "hid_device.h"
 #include "os/iokit_hid.h"
 #include "registry_entry.h"
@@ -24,32 +24,18 @@ struct IteratorObject {
 using EntryObject = std::shared_ptr<const RegistryEntry>;
 using RegistryObject = std::variant<IteratorObject, EntryObject>;
 
-// io_object_t handles: numbers the caller holds and releases, never reused while the
-// process runs, so a stale handle finds nothing instead of another device.
-class HandleTable {
- public:
-  io_object_t add(RegistryObject object) {
-    ++lastHandle_;
-    objects_.emplace(lastHandle_, std::move(object));
-    return lastHandle_;
-  }
-
-  template <class T>
-  T* find(io_object_t handle) {
-    const auto position = objects_.find(handle);
-    return position != objects_.end() ? std::get_if<T>(&position->second) : nullptr;
-  }
-
-  bool remove(io_object_t handle) { return objects_.erase(handle) != 0; }
-
- private:
-  std::unordered_map<io_object_t, RegistryObject> objects_;
-  io_object_t lastHandle_ = 0;
-};
+using HandleTable = os::hid::HandleTable<RegistryObject>;
 
 HandleTable& handles() {
   static auto* table = new HandleTable();
   return *table;
+}
+
+// The object of kind T behind `handle`, or null.
+template <class T>
+T* findHandle(io_object_t handle) {
+  RegistryObject* object = handles().find(handle);
+  return object != nullptr ? std::get_if<T>(object) : nullptr;
 }
 
 CFMutableDictionaryRef propertiesOf(const os::hid::DeviceIdentity& identity) {
@@ -132,14 +118,14 @@ kern_return_t IOServiceGetMatchingServices(mach_port_t, CFDictionaryRef matching
   kern_return_t result = kIOReturnBadArgument;
   if (dictionary != nullptr && iterator != nullptr) {
     *iterator = handles().add(IteratorObject{matchingEntries(*dictionary)});
-    result = kIOReturnSuccess;
+    result = *iterator != 0 ? kIOReturnSuccess : kIOReturnNoMemory;
   }
   CFRelease(matching);
   return result;
 }
 
 io_object_t IOIteratorNext(io_iterator_t iterator) {
-  IteratorObject* walk = handles().find<IteratorObject>(iterator);
+  IteratorObject* walk = findHandle<IteratorObject>(iterator);
   if (walk == nullptr || walk->next >= walk->entries.size()) return 0;
   return handles().add(walk->entries[walk->next++]);
 }
@@ -150,7 +136,7 @@ kern_return_t IOObjectRelease(io_object_t object) {
 
 kern_return_t IORegistryEntryCreateCFProperties(io_registry_entry_t entry, CFMutableDictionaryRef* properties,
                                                 CFAllocatorRef, IOOptionBits) {
-  const EntryObject* device = handles().find<EntryObject>(entry);
+  const EntryObject* device = findHandle<EntryObject>(entry);
   if (device == nullptr || properties == nullptr) return kIOReturnBadArgument;
   *properties = propertiesOf((*device)->record.identity);
   return kIOReturnSuccess;
@@ -158,7 +144,7 @@ kern_return_t IORegistryEntryCreateCFProperties(io_registry_entry_t entry, CFMut
 
 kern_return_t IOCreatePlugInInterfaceForService(io_service_t service, CFUUIDRef pluginType, CFUUIDRef interfaceType,
                                                 IOCFPlugInInterface*** plugInInterface, SInt32* score) {
-  const EntryObject* device = handles().find<EntryObject>(service);
+  const EntryObject* device = findHandle<EntryObject>(service);
   if (device == nullptr || plugInInterface == nullptr) return kIOReturnBadArgument;
   if (!CFEqual(pluginType, kIOHIDDeviceUserClientTypeID) || !CFEqual(interfaceType, kIOCFPlugInInterfaceID)) {
     return kIOReturnUnsupported;

@@ -2,22 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
-#include <ctime>
 
 #include "run_loop_impl.h"
-
-namespace {
-
-timespec toTimespec(double seconds) {
-  // Waits are capped at a day: the loop is woken by descriptors, not by long sleeps.
-  const double bounded = std::clamp(seconds, 0.0, 86400.0);
-  double whole = 0;
-  const double fraction = std::modf(bounded, &whole);
-  return timespec{static_cast<time_t>(whole), static_cast<long>(fraction * 1e9)};
-}
-
-}  // namespace
+#include "wait_time.h"
 
 bool OSCFRunLoop::contains(const OSCFRunLoopSource* source) const {
   return std::find(sources_.begin(), sources_.end(), source) != sources_.end();
@@ -49,7 +36,7 @@ bool OSCFRunLoop::serviceReadySources(double maxWaitSeconds) {
     descriptors.push_back(pollfd{descriptor, POLLIN, 0});
   }
 
-  const timespec timeout = toTimespec(maxWaitSeconds);
+  const timespec timeout = os::runloop::waitTimeFrom(maxWaitSeconds);
   int readyCount = ppoll(descriptors.data(), descriptors.size(), &timeout, nullptr);
   if (readyCount < 0 && errno == EINTR) readyCount = 0;
 

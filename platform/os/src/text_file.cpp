@@ -1,8 +1,15 @@
 #include "text_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
-#include <fstream>
+#include <span>
+
+#include "unique_fd.h"
 
 namespace os::text {
 namespace {
@@ -19,14 +26,30 @@ std::optional<std::int64_t> parseNumber(std::string_view text, int base) {
 
 }  // namespace
 
-std::optional<std::string> readFile(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return std::nullopt;
+std::optional<RegularFile> readRegularFile(const std::filesystem::path& path) {
+  const UniqueFd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY));
+  struct stat status {};
+  if (!file.valid() || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
+
+  // sysfs files claim a size they do not have, so read until the end instead of trusting it.
   std::string contents(kLargestFile, '\0');
-  file.read(contents.data(), static_cast<std::streamsize>(contents.size()));
-  if (file.bad()) return std::nullopt;
-  contents.resize(static_cast<std::size_t>(file.gcount()));
-  return contents;
+  std::size_t filled = 0;
+  while (filled < contents.size()) {
+    const std::span<char> rest = std::span(contents).subspan(filled);
+    const ssize_t length = ::read(file.get(), rest.data(), rest.size());
+    if (length == 0) break;
+    if (length < 0 && errno == EINTR) continue;
+    if (length < 0) return std::nullopt;
+    filled += static_cast<std::size_t>(length);
+  }
+  contents.resize(filled);
+  return RegularFile{std::move(contents), status.st_uid};
+}
+
+std::optional<std::string> readFile(const std::filesystem::path& path) {
+  auto file = readRegularFile(path);
+  if (!file) return std::nullopt;
+  return std::move(file->contents);
 }
 
 std::optional<std::string> readFirstLine(const std::filesystem::path& path) {

@@ -1,6 +1,8 @@
 // Small text files of the sysfs and simulator kind: whole-file reads and KEY=VALUE lines.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -10,7 +12,17 @@
 
 namespace os::text {
 
-// The file's contents (at most 64 KiB are read), or nothing when it cannot be read.
+struct RegularFile {
+  std::string contents;
+  uid_t owner;
+};
+
+// The contents (at most 64 KiB are read) and owner of a regular file, or nothing when it
+// cannot be read. Enumeration must never hang on what sits under a file's name: a FIFO, a
+// device node or a link as the last path component is refused, and opening never blocks.
+std::optional<RegularFile> readRegularFile(const std::filesystem::path& path);
+
+// The contents alone, under the same rules.
 std::optional<std::string> readFile(const std::filesystem::path& path);
 
 // The first line of the file without its line end.

@@ -1,16 +1,20 @@
 #include "virtual_source.h"
 
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 #include "descriptor_channel.h"
+#include "os/debug_log.h"
 #include "text_file.h"
 
 namespace os::hid {
@@ -33,18 +37,24 @@ class VirtualChannel final : public DescriptorChannel {
     return ::send(descriptor(), packet.data(), packet.size(), MSG_NOSIGNAL);
   }
   ssize_t readPacket(std::span<std::uint8_t> packet) override {
-    // A sequenced-packet socket never hands out an empty datagram: 0 is the peer closing.
-    return ::recv(descriptor(), packet.data(), packet.size(), 0);
+    for (;;) {
+      const ssize_t length = ::recv(descriptor(), packet.data(), packet.size(), 0);
+      // A sequenced-packet socket answers 0 both for the peer's end and for an empty
+      // datagram; only a hang-up tells them apart. Every datagram should hold at least the
+      // report-id byte, so an empty one is malformed and dropped.
+      if (length != 0 || peerHasHungUp()) return length;
+    }
   }
   std::span<const std::uint8_t> reportOf(std::span<const std::uint8_t> packet) const override {
     return packet.front() == 0 ? packet.subspan(1) : packet;
   }
-};
 
-bool isSocket(const fs::path& path) {
-  std::error_code error;
-  return fs::is_socket(path, error);
-}
+ private:
+  bool peerHasHungUp() const {
+    pollfd entry{descriptor(), POLLRDHUP, 0};
+    return ::poll(&entry, 1, 0) > 0 && (entry.revents & (POLLHUP | POLLRDHUP)) != 0;
+  }
+};
 
 // A simulator that crashed leaves its files behind; its process id tells.
 bool processIsAlive(const std::optional<std::int64_t>& pid) {
@@ -71,6 +81,21 @@ fs::path defaultDirectory() {
   return fs::path("/tmp") / ("trovak-hid-" + std::to_string(::getuid()));
 }
 
+// Why the device folder is not to be trusted, or nothing when it is (or is not there at
+// all). /tmp/trovak-hid-<uid> is a name any local user can take first and fill with
+// devices, so the folder must be the user's own and writable by nobody else.
+std::optional<std::string> folderDistrust(const fs::path& folder) {
+  struct stat status {};
+  if (::lstat(folder.c_str(), &status) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+    return std::string("cannot be inspected: ") + std::strerror(errno);
+  }
+  if (!S_ISDIR(status.st_mode)) return "is not a folder (a link or another kind of file)";
+  if (status.st_uid != ::getuid()) return "belongs to another user";
+  if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0) return "is writable by other users";
+  return std::nullopt;
+}
+
 }  // namespace
 
 VirtualSource::VirtualSource(fs::path directory) : directory_(std::move(directory)) {}
@@ -81,21 +106,29 @@ std::shared_ptr<const VirtualSource> VirtualSource::fromEnvironment() {
                                                                                             : defaultDirectory());
 }
 
-std::optional<VirtualSource::Properties> VirtualSource::livePropertiesOf(const std::string& location) const {
-  if (!isSocket(directory_ / (location + std::string(kSocketSuffix)))) return std::nullopt;
-  const auto contents = text::readFile(directory_ / (location + std::string(kPropsSuffix)));
-  if (!contents) return std::nullopt;
-  Properties properties = text::parseKeyValueLines(*contents);
+VirtualSource::Lookup VirtualSource::lookUp(const std::string& location) const {
+  const fs::path socketPath = directory_ / (location + std::string(kSocketSuffix));
+  struct stat socketStatus {};
+  if (::lstat(socketPath.c_str(), &socketStatus) != 0 || !S_ISSOCK(socketStatus.st_mode)) return {};
+  if (socketStatus.st_uid != ::getuid()) return {std::nullopt, "its socket belongs to another user"};
+  const auto props = text::readRegularFile(directory_ / (location + std::string(kPropsSuffix)));
+  if (!props) return {};
+  if (props->owner != ::getuid()) return {std::nullopt, "its props file belongs to another user"};
+  Properties properties = text::parseKeyValueLines(props->contents);
   // Without a Pid there is nothing to check, and the device counts as there.
-  if (properties.contains("Pid") && !processIsAlive(numberProperty(properties, "Pid"))) return std::nullopt;
-  return properties;
+  if (properties.contains("Pid") && !processIsAlive(numberProperty(properties, "Pid"))) return {};
+  return {std::move(properties), {}};
 }
 
 std::vector<DeviceRecord> VirtualSource::enumerate() const {
+  if (const auto distrust = folderDistrust(directory_)) {
+    OSDebugLog(("Virtual HID devices ignored: " + directory_.string() + " " + *distrust).c_str());
+    return {};
+  }
   std::vector<std::string> names;
   std::error_code error;
-  for (const auto& entry : fs::directory_iterator(directory_, error)) {
-    const std::string fileName = entry.path().filename().string();
+  for (fs::directory_iterator entry(directory_, error), end; !error && entry != end; entry.increment(error)) {
+    const std::string fileName = entry->path().filename().string();
     if (fileName.size() > kPropsSuffix.size() && fileName.ends_with(kPropsSuffix)) {
       names.push_back(fileName.substr(0, fileName.size() - kPropsSuffix.size()));
     }
@@ -104,21 +137,27 @@ std::vector<DeviceRecord> VirtualSource::enumerate() const {
 
   std::vector<DeviceRecord> records;
   for (const std::string& name : names) {
-    const auto properties = livePropertiesOf(name);
-    if (!properties) continue;
+    const Lookup lookup = lookUp(name);
+    if (!lookup.distrust.empty()) {
+      OSDebugLog(("Virtual HID device " + name + " ignored: " + lookup.distrust).c_str());
+    }
+    if (!lookup.properties) continue;
+    const Properties& properties = *lookup.properties;
     DeviceIdentity identity;
-    identity.vendorId = numberProperty(*properties, "VendorID");
-    identity.productId = numberProperty(*properties, "ProductID");
-    identity.versionNumber = numberProperty(*properties, "VersionNumber");
-    identity.manufacturer = textProperty(*properties, "Manufacturer");
-    identity.product = textProperty(*properties, "Product");
-    identity.serialNumber = textProperty(*properties, "SerialNumber");
+    identity.vendorId = numberProperty(properties, "VendorID");
+    identity.productId = numberProperty(properties, "ProductID");
+    identity.versionNumber = numberProperty(properties, "VersionNumber");
+    identity.manufacturer = textProperty(properties, "Manufacturer");
+    identity.product = textProperty(properties, "Product");
+    identity.serialNumber = textProperty(properties, "SerialNumber");
     records.push_back({name, std::move(identity)});
   }
   return records;
 }
 
-bool VirtualSource::isPresent(const std::string& location) const { return livePropertiesOf(location).has_value(); }
+bool VirtualSource::isPresent(const std::string& location) const {
+  return !folderDistrust(directory_) && lookUp(location).properties.has_value();
+}
 
 OpenResult VirtualSource::open(const std::string& location) const {
   OpenResult result;

@@ -1,11 +1,14 @@
 // The device simulator's virtual devices: one listening SOCK_SEQPACKET socket "<name>.sock"
 // and one "<name>.props" file (Key=Value lines) per device in one folder. Every datagram
-// carries the report id in byte 0, then the report.
+// carries the report id in byte 0, then the report. Only the user's own devices count: a
+// folder that is a link, belongs to someone else or that others may write to is ignored
+// whole, and so is a device whose files belong to someone else.
 #pragma once
 
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <string>
 
 #include "device_source.h"
 
@@ -24,8 +27,11 @@ class VirtualSource final : public DeviceSource {
 
  private:
   using Properties = std::map<std::string, std::string, std::less<>>;
-  // The props of a device whose socket is there and whose simulator still runs.
-  std::optional<Properties> livePropertiesOf(const std::string& location) const;
+  struct Lookup {
+    std::optional<Properties> properties;  // while the socket is there and the simulator runs
+    std::string distrust;                  // why files that are there were not trusted
+  };
+  Lookup lookUp(const std::string& location) const;
 
   std::filesystem::path directory_;
 };

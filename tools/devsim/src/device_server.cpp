@@ -11,6 +11,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "device_folder.h"
 #include "devsim/memory_dump.h"
 
 namespace devsim {
@@ -35,31 +36,15 @@ std::optional<sockaddr_un> socketAddress(const std::filesystem::path& path) {
   return address;
 }
 
-// A socket file left behind by a simulator that was killed is replaced; one that a
-// running simulator still listens on is not.
-bool someoneListens(const sockaddr_un& address) {
-  int probe = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-  if (probe < 0) return false;
-  bool listening = ::connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-  ::close(probe);
-  return listening;
-}
-
 void closeFd(int& fd) {
   if (fd >= 0) ::close(fd);
   fd = -1;
 }
 
-std::optional<Error> prepareDirectory(const std::filesystem::path& dir) {
-  std::error_code failure;
-  if (std::filesystem::create_directories(dir, failure)) {
-    // A device folder is private to its user, like the rest of the runtime directory.
-    std::filesystem::permissions(dir, std::filesystem::perms::owner_all, failure);
-  }
-  if (failure) {
-    return Error{ErrorCode::FileSystem, "cannot create the device folder " + dir.string() + ": " + failure.message()};
-  }
-  return std::nullopt;
+// 0 bytes from recv is either the host's end or an empty datagram; only a hang-up tells.
+bool hostHasHungUp(int fd) {
+  pollfd entry{fd, POLLRDHUP, 0};
+  return ::poll(&entry, 1, 0) > 0 && (entry.revents & (POLLHUP | POLLRDHUP)) != 0;
 }
 
 }  // namespace
@@ -75,7 +60,7 @@ Result<std::unique_ptr<DeviceServer>> DeviceServer::open(const Options& options)
   std::error_code failure;
   const std::filesystem::path dir = std::filesystem::absolute(resolveDeviceDir(options.dir), failure);
   if (failure) return Error{ErrorCode::FileSystem, "cannot resolve the device folder: " + failure.message()};
-  if (auto problem = prepareDirectory(dir)) return *problem;
+  if (auto problem = prepareDeviceFolder(dir)) return *problem;
 
   std::unique_ptr<DeviceServer> server(
       new DeviceServer(options, dir / (options.name + ".sock"), dir / (options.name + ".props")));
@@ -99,13 +84,14 @@ std::optional<Error> DeviceServer::listen() {
     return Error{ErrorCode::Socket, "socket path too long for AF_UNIX (" + std::to_string(socketPath_.native().size()) +
                                         " bytes): " + socketPath_.string()};
   }
-  if (std::filesystem::exists(socketPath_)) {
-    if (someoneListens(*address)) {
-      return Error{ErrorCode::DeviceExists, "a device named \"" + options_.name + "\" is already running in " +
-                                                socketPath_.parent_path().string()};
-    }
-    std::filesystem::remove(socketPath_);
+  if (publisherIsAlive(propsPath_)) {
+    return Error{ErrorCode::DeviceExists, "a device named \"" + options_.name + "\" is already running in " +
+                                              socketPath_.parent_path().string()};
   }
+  // What a simulator that was killed left behind is replaced.
+  std::error_code failure;
+  if (std::filesystem::exists(socketPath_, failure)) std::filesystem::remove(socketPath_, failure);
+  if (failure) return Error{ErrorCode::FileSystem, "cannot replace " + socketPath_.string() + ": " + failure.message()};
   listenFd_ = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (listenFd_ < 0) return systemError(ErrorCode::Socket, "socket");
   if (::bind(listenFd_, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0) {
@@ -209,8 +195,10 @@ DeviceServer::Step DeviceServer::serveNextReport() {
   std::array<std::uint8_t, kReceiveBufferSize> datagram{};
   const ssize_t received = ::recv(connectionFd_, datagram.data(), datagram.size(), MSG_DONTWAIT);
   if (received < 0) return errno == EAGAIN || errno == EINTR ? Step::Continue : Step::HostLeft;
-  // A datagram always carries the report id, so zero bytes means the host closed.
-  if (received == 0) return Step::HostLeft;
+  if (received == 0) {
+    // A datagram always carries the report id: an empty one is malformed and dropped.
+    return hostHasHungUp(connectionFd_) ? Step::HostLeft : Step::Continue;
+  }
   return process(std::span(datagram).subspan(1, static_cast<std::size_t>(received) - 1));
 }
 

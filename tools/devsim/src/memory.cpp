@@ -1,18 +1,25 @@
 #include "devsim/memory.h"
 
 #include <algorithm>
+#include <array>
+#include <limits>
 
 namespace devsim {
 
-std::size_t bytesPerAddressUnit(std::uint8_t family) {
-  constexpr std::uint8_t kWordFamily = 2;
-  if (family == kWordFamily) {
-    // Family 2 devices may hold two bytes per address. Until the updater's programming and
-    // verification settle how they count, they are byte-addressed like the others.
-    return 1;
-  }
-  return 1;
-}
+namespace {
+
+// Memory bytes per device address, by family. Family 2 devices may hold two bytes per
+// address; until the updater's programming and verification settle how they count, every
+// family is byte-addressed. A family that differs gets its entry set here.
+constexpr auto kBytesPerAddressByFamily = [] {
+  std::array<std::size_t, std::numeric_limits<std::uint8_t>::max() + 1> table{};
+  table.fill(1);
+  return table;
+}();
+
+}  // namespace
+
+std::size_t bytesPerAddressUnit(std::uint8_t family) { return kBytesPerAddressByFamily.at(family); }
 
 std::uint8_t oldFirmwareByte(std::uint64_t bytePosition) {
   // A mixing function rather than a generator, so that a byte does not depend on which

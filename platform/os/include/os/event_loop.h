@@ -10,7 +10,7 @@ extern "C" {
 // Services every run-loop source whose descriptor is ready, then dispatches the events that
 // were queued when dispatching began (events posted by handlers wait for the next pass).
 // When no event is queued, waits up to `maxWaitSeconds` for a descriptor to become ready
-// first (0 or less: does not wait). True when a source ran or an event was dispatched.
+// first (0, less or NaN: does not wait). True when a source ran or an event was dispatched.
 OS_API bool OSRunEventLoopOnce(double maxWaitSeconds);
 
 }  // extern "C"

@@ -62,10 +62,12 @@ OS_API extern const CFUUIDRef kIOHIDDeviceInterfaceID;
 // Keys added to it besides the class must equal the device's property of that name.
 OS_API CFMutableDictionaryRef IOServiceMatching(const char* className);
 // Takes over one reference of `matching`, also on failure. The iterator lists every matching
-// device present at this moment; release it with IOObjectRelease.
+// device present at this moment; release it with IOObjectRelease. Handles are never reused:
+// once 2^32 - 1 have been handed out, this fails with kIOReturnNoMemory.
 OS_API kern_return_t IOServiceGetMatchingServices(mach_port_t masterPort, CFDictionaryRef matching,
                                                   io_iterator_t* iterator);
-// The next device as a new object the caller releases, or 0 at the end.
+// The next device as a new object the caller releases, or 0 at the end (or when no handle
+// is left).
 OS_API io_object_t IOIteratorNext(io_iterator_t iterator);
 OS_API kern_return_t IOObjectRelease(io_object_t object);
 // A new dictionary with "VendorID", "ProductID", "VersionNumber" (numbers) and
@@ -124,7 +126,10 @@ struct IOHIDDeviceInterface {
   IOReturn (*stopAllQueues)(void* self);
   // Output reports only. The report goes out with `reportID` as its first byte. With a null
   // callback the call returns when the report has gone or `timeoutMS` has passed
-  // (kIOReturnTimeout); a completion callback is not supported.
+  // (kIOReturnTimeout); a completion callback is not supported. The time-out holds for the
+  // simulator's virtual devices only: a hidraw node always reports itself writable, and its
+  // write then waits for the device as long as the kernel's own limit allows, whatever
+  // `timeoutMS` says.
   IOReturn (*setReport)(void* self, IOHIDReportType reportType, UInt32 reportID, void* buffer,
                         UInt32 bufferSize, UInt32 timeoutMS, IOHIDReportCallbackFunction callback,
                         void* callbackTarget, void* callbackRefcon);

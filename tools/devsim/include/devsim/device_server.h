@@ -41,7 +41,9 @@ struct DeviceActivity {
 class DeviceServer {
  public:
   // Listens, then publishes the props file, so that a host which finds the props can
-  // always connect. Fails if a live device of the same name is already there.
+  // always connect. Fails with DeviceExists while the simulator named in a props file of the
+  // same name still runs, and with FileSystem when the device folder is not the user's own
+  // private folder.
   static Result<std::unique_ptr<DeviceServer>> open(const Options& options);
   ~DeviceServer();
 
