@@ -19,7 +19,7 @@ TEST(DevsimLogs, TrafficLinesAreTaggedUpperCaseHex) {
 }
 
 TEST(DevsimLogs, MemoryDumpListsRegionsIn32ByteLines) {
-  std::vector<RegionSpec> regions = {{1, 0x1ABC, 40}, {3, 0x10000, 0}, {0, 0, 2}};
+  std::vector<RegionLayout> regions = {{1, 0x1ABC, 40}, {3, 0x10000, 0}, {0, 0, 2}};
   DeviceMemory memory(regions, 1, std::uint8_t{0xFF});
   memory.program(0x1ABC, std::vector<std::uint8_t>{0x0A});
   memory.program(0, std::vector<std::uint8_t>{0x12, 0x34});

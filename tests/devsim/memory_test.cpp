@@ -11,7 +11,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-const std::vector<RegionSpec> kRegions = {{0, 0x800, 0x100}, {3, 0x2000, 8}, {1, 0x900, 4}};
+const std::vector<RegionLayout> kRegions = {{0, 0x800, 0x100}, {3, 0x2000, 8}, {1, 0x900, 4}};
 
 TEST(DevsimMemory, OldFirmwareIsAFixedPatternUnlessFilled) {
   DeviceMemory first(kRegions, 1, std::nullopt);

@@ -51,7 +51,7 @@ TEST(DevsimOptions, EveryOptionLandsInItsField) {
   EXPECT_EQ(o.serialNumber, std::optional<std::string>("S/N 1"));
   EXPECT_EQ(o.bytesPerPacket, 59);
   EXPECT_EQ(o.family, 255);
-  EXPECT_EQ(o.regions, (std::vector<RegionSpec>{{3, 0x1000, 16}, {0, 0, 16}}));
+  EXPECT_EQ(o.regions, (std::vector<RegionLayout>{{3, 0x1000, 16}, {0, 0, 16}}));
   EXPECT_EQ(o.initialFill, std::optional<std::uint8_t>(0xA5));
   EXPECT_EQ(o.eraseTime, std::chrono::milliseconds(250));
   EXPECT_TRUE(o.pace);

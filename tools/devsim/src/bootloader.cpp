@@ -86,9 +86,9 @@ Report Bootloader::queryAnswer() const {
   std::size_t record = kFirstRegionRecord;
   for (const RegionMemory& region : memory_.regions()) {
     auto fields = std::span(packet).subspan(record, kRegionRecordSize);
-    fields[0] = region.spec.type;
-    storeLe32(fields.subspan<1, 4>(), region.spec.address);
-    storeLe32(fields.subspan<5, 4>(), region.spec.size);
+    fields[0] = region.layout.type;
+    storeLe32(fields.subspan<1, 4>(), region.layout.address);
+    storeLe32(fields.subspan<5, 4>(), region.layout.size);
     record += kRegionRecordSize;
   }
   if (memory_.regions().size() < kMaxRegions) packet.at(record) = kRegionEndMarker;

@@ -31,16 +31,16 @@ std::uint8_t oldFirmwareByte(std::uint64_t bytePosition) {
   return static_cast<std::uint8_t>(x);
 }
 
-DeviceMemory::DeviceMemory(std::span<const RegionSpec> regions, std::uint8_t family,
+DeviceMemory::DeviceMemory(std::span<const RegionLayout> regions, std::uint8_t family,
                            std::optional<std::uint8_t> initialFill)
     : bytesPerAddress_(bytesPerAddressUnit(family)) {
   regions_.reserve(regions.size());
-  for (const RegionSpec& spec : regions) {
-    RegionMemory region{spec, std::vector<std::uint8_t>(std::size_t{spec.size} * bytesPerAddress_)};
+  for (const RegionLayout& layout : regions) {
+    RegionMemory region{layout, std::vector<std::uint8_t>(std::size_t{layout.size} * bytesPerAddress_)};
     if (initialFill) {
       std::fill(region.bytes.begin(), region.bytes.end(), *initialFill);
     } else {
-      const std::uint64_t first = std::uint64_t{spec.address} * bytesPerAddress_;
+      const std::uint64_t first = std::uint64_t{layout.address} * bytesPerAddress_;
       for (std::size_t i = 0; i < region.bytes.size(); ++i) region.bytes[i] = oldFirmwareByte(first + i);
     }
     regions_.push_back(std::move(region));
@@ -49,16 +49,16 @@ DeviceMemory::DeviceMemory(std::span<const RegionSpec> regions, std::uint8_t fam
 
 void DeviceMemory::erase() {
   for (RegionMemory& region : regions_) {
-    if (region.spec.type != kProtectedRegionType) std::fill(region.bytes.begin(), region.bytes.end(), 0xFF);
+    if (region.layout.type != kProtectedRegionType) std::fill(region.bytes.begin(), region.bytes.end(), 0xFF);
   }
 }
 
 std::optional<DeviceMemory::Location> DeviceMemory::locate(std::uint32_t address, std::size_t index) const {
   const std::uint64_t unit = std::uint64_t{address} + index / bytesPerAddress_;
   for (std::size_t r = 0; r < regions_.size(); ++r) {
-    const RegionSpec& spec = regions_[r].spec;
-    if (unit >= spec.address && unit < std::uint64_t{spec.address} + spec.size) {
-      return Location{r, static_cast<std::size_t>(unit - spec.address) * bytesPerAddress_ + index % bytesPerAddress_};
+    const RegionLayout& layout = regions_[r].layout;
+    if (unit >= layout.address && unit < std::uint64_t{layout.address} + layout.size) {
+      return Location{r, static_cast<std::size_t>(unit - layout.address) * bytesPerAddress_ + index % bytesPerAddress_};
     }
   }
   return std::nullopt;

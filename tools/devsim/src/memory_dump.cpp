@@ -26,8 +26,8 @@ std::string hexNumber(std::uint32_t value) {
 
 void writeMemoryDump(std::ostream& out, const DeviceMemory& memory) {
   for (const RegionMemory& region : memory.regions()) {
-    out << "REGION type=" << unsigned{region.spec.type} << " address=" << hexNumber(region.spec.address)
-        << " size=" << region.spec.size << '\n';
+    out << "REGION type=" << unsigned{region.layout.type} << " address=" << hexNumber(region.layout.address)
+        << " size=" << region.layout.size << '\n';
     std::span<const std::uint8_t> bytes(region.bytes);
     for (std::size_t start = 0; start < bytes.size(); start += kBytesPerLine) {
       out << toHex(bytes.subspan(start, std::min(kBytesPerLine, bytes.size() - start))) << '\n';

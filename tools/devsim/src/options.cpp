@@ -51,7 +51,7 @@ Result<std::uint64_t> parseNumber(std::string_view option, std::string_view text
   return *value;
 }
 
-Result<RegionSpec> parseRegion(std::string_view text) {
+Result<RegionLayout> parseRegion(std::string_view text) {
   constexpr std::string_view option = "--region";
   auto firstColon = text.find(':');
   auto secondColon = firstColon == std::string_view::npos ? firstColon : text.find(':', firstColon + 1);
@@ -64,7 +64,7 @@ Result<RegionSpec> parseRegion(std::string_view text) {
   if (!address) return address.error();
   auto size = parseNumber(option, text.substr(secondColon + 1), 0xFFFFFFFF);
   if (!size) return size.error();
-  return RegionSpec{static_cast<std::uint8_t>(type.value()), static_cast<std::uint32_t>(address.value()),
+  return RegionLayout{static_cast<std::uint8_t>(type.value()), static_cast<std::uint32_t>(address.value()),
                     static_cast<std::uint32_t>(size.value())};
 }
 
@@ -80,7 +80,7 @@ bool isValidName(std::string_view name) {
   });
 }
 
-std::optional<Error> checkRegions(const std::vector<RegionSpec>& regions) {
+std::optional<Error> checkRegions(const std::vector<RegionLayout>& regions) {
   if (regions.size() > kMaxRegions) {
     return Error{ErrorCode::InvalidValue, "--region: at most " + std::to_string(kMaxRegions) +
                                               " regions fit into a query answer, " +
@@ -208,8 +208,8 @@ const std::map<std::string_view, OptionParser>& optionTable() {
 
 }  // namespace
 
-std::vector<RegionSpec> defaultRegions() {
-  return {RegionSpec{0, 0x800, 0x1000}, RegionSpec{1, 0x10000, 64}};
+std::vector<RegionLayout> defaultRegions() {
+  return {RegionLayout{0, 0x800, 0x1000}, RegionLayout{1, 0x10000, 64}};
 }
 
 Result<ParsedCommandLine> parseCommandLine(std::span<const std::string_view> args) {

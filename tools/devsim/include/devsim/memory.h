@@ -16,8 +16,8 @@ namespace devsim {
 std::size_t bytesPerAddressUnit(std::uint8_t family);
 
 struct RegionMemory {
-  RegionSpec spec;
-  std::vector<std::uint8_t> bytes;  // spec.size address units of bytesPerAddressUnit bytes each
+  RegionLayout layout;
+  std::vector<std::uint8_t> bytes;  // layout.size address units of bytesPerAddressUnit bytes each
 };
 
 // Region type that survives an erase (the bootloader's own configuration area).
@@ -28,7 +28,7 @@ class DeviceMemory {
   // Regions are assumed not to overlap (validateOptions checks it). Without a fill byte
   // every region starts with a fixed pseudo-random pattern, standing in for an old
   // firmware that an update must erase before it writes.
-  DeviceMemory(std::span<const RegionSpec> regions, std::uint8_t family, std::optional<std::uint8_t> initialFill);
+  DeviceMemory(std::span<const RegionLayout> regions, std::uint8_t family, std::optional<std::uint8_t> initialFill);
 
   // Every region becomes 0xFF, except the protected ones.
   void erase();

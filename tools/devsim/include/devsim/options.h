@@ -19,17 +19,17 @@ namespace devsim {
 
 // One memory region as the query answer lists it. Address and size are in device
 // address units; both are sent as 32-bit fields.
-struct RegionSpec {
+struct RegionLayout {
   std::uint8_t type = 0;
   std::uint32_t address = 0;
   std::uint32_t size = 0;
 
-  friend bool operator==(const RegionSpec&, const RegionSpec&) = default;
+  friend bool operator==(const RegionLayout&, const RegionLayout&) = default;
 };
 
 inline constexpr std::size_t kMaxRegions = 6;
 
-std::vector<RegionSpec> defaultRegions();
+std::vector<RegionLayout> defaultRegions();
 
 // Misbehaviour on request. Every fault is something a real device or a real USB stack
 // has done to an updater at some point.
@@ -56,7 +56,7 @@ struct Options {
 
   std::uint8_t bytesPerPacket = 56;
   std::uint8_t family = 1;
-  std::vector<RegionSpec> regions = defaultRegions();
+  std::vector<RegionLayout> regions = defaultRegions();
   std::optional<std::uint8_t> initialFill;  // nullopt: the "old firmware" pattern
 
   std::chrono::milliseconds eraseTime{0};
