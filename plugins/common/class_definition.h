@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "plugin_abi.h"
 
@@ -28,6 +29,30 @@ inline PropertyDefinition PlainInteger(const char* name, size_t fieldOffset) {
 template <class Getter>
 PropertyDefinition ComputedString(const char* name, Getter getter) {
   return {0, name, "String", kPropertyFlags, reinterpret_cast<void*>(getter), nullptr, 0, {}};
+}
+
+// A class definition record with no superclass, DataOffset 0 (the host writes it) and the
+// framework's class flags.
+inline ClassDefinition ClassDefinitionFor(const char* name, size_t dataSize,
+                                          void (*constructor)(REALobject),
+                                          void (*destructor)(REALobject),
+                                          std::span<PropertyDefinition> properties,
+                                          std::span<MethodDefinition> methods,
+                                          std::span<EventDefinition> events = {}) {
+  ClassDefinition definition{};
+  definition.version = kPluginInterfaceVersion;
+  definition.name = name;
+  definition.dataSize = dataSize;
+  definition.constructor = constructor;
+  definition.destructor = destructor;
+  definition.properties = properties.data();
+  definition.propertyCount = properties.size();
+  definition.methods = methods.data();
+  definition.methodCount = methods.size();
+  definition.events = events.empty() ? nullptr : events.data();
+  definition.eventCount = events.size();
+  definition.flags = kClassFlags;
+  return definition;
 }
 
 }  // namespace plugin

@@ -20,7 +20,6 @@ void Destroy(REALobject self) {
   DropQueuedEvents(self);
 }
 
-using plugin::kClassFlags;
 using plugin::Method;
 using plugin::PlainInteger;
 
@@ -49,24 +48,8 @@ PropertyDefinition g_properties[] = {
     PlainInteger("TimeOut", offsetof(OrvaneData, timeOut)),
 };
 
-ClassDefinition g_orvaneClass = {
-    kPluginInterfaceVersion,
-    "OrvaneZuv",
-    nullptr,
-    sizeof(OrvaneData),
-    0,
-    Construct,
-    Destroy,
-    g_properties,
-    std::size(g_properties),
-    g_methods,
-    std::size(g_methods),
-    nullptr,  // the event table lives with the event bridge; set up before registration
-    0,
-    {},
-    kClassFlags,
-    {},
-};
+ClassDefinition g_orvaneClass = plugin::ClassDefinitionFor(
+    "OrvaneZuv", sizeof(OrvaneData), Construct, Destroy, g_properties, g_methods, ClassEvents());
 
 }  // namespace
 
@@ -88,8 +71,5 @@ void plugin::PluginSetup() {
   using namespace orvane;
   // The handler must be in place before any instance can exist to post to it.
   InstallEventBridge();
-  const std::span<EventDefinition> events = ClassEvents();
-  g_orvaneClass.events = events.data();
-  g_orvaneClass.eventCount = events.size();
   RegisterClassDefinition(&g_orvaneClass);
 }

@@ -98,7 +98,6 @@ REALstring LasterrorString(REALobject) { return nullptr; }
 void Construct(REALobject) {}
 
 using plugin::ComputedString;
-using plugin::kClassFlags;
 using plugin::Method;
 using plugin::PlainInteger;
 
@@ -137,24 +136,8 @@ PropertyDefinition g_properties[] = {
     PlainInteger("FeatureReportByteLength", offsetof(TessikData, featureReportByteLength)),
 };
 
-ClassDefinition g_tessikClass = {
-    kPluginInterfaceVersion,
-    "TessikZuv",
-    nullptr,
-    sizeof(TessikData),
-    0,
-    Construct,
-    Close,
-    g_properties,
-    sizeof g_properties / sizeof g_properties[0],
-    g_methods,
-    sizeof g_methods / sizeof g_methods[0],
-    nullptr,
-    0,
-    {},
-    kClassFlags,
-    {},
-};
+ClassDefinition g_tessikClass = plugin::ClassDefinitionFor(
+    "TessikZuv", sizeof(TessikData), Construct, Close, g_properties, g_methods);
 
 }  // namespace
 
