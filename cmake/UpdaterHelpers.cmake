@@ -1,9 +1,13 @@
-# Folders that are filled step by step join the build once they hold a CMakeLists.txt.
-macro(updater_add_if_present dir)
-  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
-    add_subdirectory(${dir})
-  endif()
-endmacro()
+# A plug-in: a shared library the host loads from the program's folder as <name>.so. It
+# exports only its entry point and must resolve every symbol it uses at link time.
+function(updater_add_plugin name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} MODULE ${ARG_SOURCES})
+  set_target_properties(${name} PROPERTIES PREFIX "" SUFFIX ".so")
+  target_link_libraries(${name} PRIVATE plugin_common ${ARG_LIBS})
+  target_link_options(${name} PRIVATE -Wl,--no-undefined)
+  install(TARGETS ${name} LIBRARY DESTINATION ${UPDATER_INSTALL_DIR})
+endfunction()
 
 # A GoogleTest executable registered with ctest. Tests are discovered when ctest runs,
 # so a build never executes test code.

@@ -29,13 +29,6 @@ std::string EncodingToHexZuv(std::string_view s) {
 
 namespace {
 
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 bool IsSkippedSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 HexDecoding Failure(HexTextError::Code code, size_t offset, std::string message) {
@@ -53,7 +46,7 @@ HexDecoding DecodeHexText(std::string_view text) {
   size_t highOffset = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     if (IsSkippedSpace(text[i])) continue;
-    const int digit = HexDigitValue(text[i]);
+    const int digit = fw::HexDigitValue(text[i]);
     if (digit < 0) {
       return Failure(HexTextError::Code::InvalidCharacter, i,
                      "Not a hexadecimal digit at position " + fw::Str(static_cast<int64_t>(i)) +

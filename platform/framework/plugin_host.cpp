@@ -161,14 +161,13 @@ void PluginHost::RegisterClass(ClassDefinition* definition) {
     return;
   }
   // Instances keep pointing at their class record, so a class registered again (a plug-in
-  // loaded twice) keeps it; only the host's own words are written back into the definition.
+  // loaded twice) keeps it; only the words the host fills (DataOffset, event slots) are written again.
   if (auto existing = classes_.find(definition->name); existing != classes_.end()) {
     RegisteredClass& cls = *existing->second;
     if (cls.definition != definition) {
       rejections_.push_back("class " + cls.name + " rejected: registered twice");
       return;
     }
-    definition->dataSize = cls.dataSize;
     definition->dataOffset = kDataOffset;
     for (const auto& event : cls.events) {
       definition->events[event->index].hostSlot = reinterpret_cast<uintptr_t>(event.get());

@@ -31,7 +31,6 @@ struct RegisteredClass {
   size_t dataSize;
   std::vector<std::unique_ptr<RegisteredEvent>> events;  // stable addresses: the host slots
 
-  size_t DataOffset() const { return definition->dataOffset; }
   size_t DataSize() const { return dataSize; }
   // The field offset of a plain property, or -1 when the class has no such plain field.
   intptr_t PlainFieldOffset(std::string_view property) const;

@@ -9,11 +9,13 @@
 
 namespace fw {
 
-// The platform's line end, and the Windows one that text from other systems may carry.
+// The platform's line end.
 inline const std::string EndOfLine = "\n";
-inline const std::string EndOfLineWindows = "\r\n";
 
 std::string Str(int64_t n);
+
+// The value of one hexadecimal digit of either case, or -1 for any other character.
+int HexDigitValue(char c);
 
 // The 32 bits of n as hexadecimal: Hex(255) is "FF", Hex(-1) is "FFFFFFFF". A byte passed
 // here gives at most two digits.

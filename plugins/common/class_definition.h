@@ -49,7 +49,7 @@ inline ClassDefinition ClassDefinitionFor(const char* name, size_t dataSize,
   definition.propertyCount = properties.size();
   definition.methods = methods.data();
   definition.methodCount = methods.size();
-  definition.events = events.empty() ? nullptr : events.data();
+  definition.events = events.data();
   definition.eventCount = events.size();
   definition.flags = kClassFlags;
   return definition;

@@ -9,9 +9,12 @@ int g_exitCalls = 0;
 int g_initCalls = 0;
 REALobject g_lastHandle = nullptr;
 
+// A constructor that, as a plug-in may, locks and unlocks its object before anyone holds it.
 void CountingInit(REALobject self) {
   ++g_initCalls;
   g_lastHandle = self;
+  fw::PluginInstance::FromHandle(self)->Retain();
+  fw::PluginInstance::FromHandle(self)->Release();
 }
 
 // A destructor that, as a plug-in may, locks and unlocks its own object while it runs.
@@ -106,26 +109,8 @@ TEST_F(FrameworkPluginInstance, LockKeepsTheObjectAliveUntilUnlock) {
   EXPECT_EQ(g_exitCalls, 1);
 }
 
-}  // namespace
-
-namespace {
-
-void LockingInit(REALobject self) {
-  auto lock = reinterpret_cast<REALLockObjectFn>(fw::PluginHost::LookupService("REALLockObject"));
-  auto unlock = reinterpret_cast<REALUnlockObjectFn>(fw::PluginHost::LookupService("REALUnlockObject"));
-  lock(self);
-  unlock(self);
-}
-
-class LockingProbe : public fw::PluginInstance {
- public:
-  LockingProbe()
-      : PluginInstance("ProbeZuv", reinterpret_cast<void*>(&LockingInit),
-                       reinterpret_cast<void*>(&CountingExit), nullptr) {}
-};
-
 TEST_F(FrameworkPluginInstance, AConstructorThatLocksItsObjectDoesNotDestroyIt) {
-  fw::Ref<LockingProbe> probe = fw::MakeRef<LockingProbe>();
+  fw::Ref<Probe> probe = fw::MakeRef<Probe>();
   EXPECT_EQ(probe->References(), 1);
   EXPECT_EQ(g_exitCalls, 0);
   probe.reset();

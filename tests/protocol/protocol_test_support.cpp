@@ -7,6 +7,7 @@
 #include "folder_item.h"
 #include "hid.h"
 #include "host_string.h"
+#include "os/debug_log.h"
 #include "plugin_abi.h"
 #include "plugin_decls/entry_points.h"
 #include "plugin_host.h"
@@ -15,13 +16,17 @@ namespace protocol_test {
 
 Recorder::Recorder()
     : previousPresenter_(fw::SetMessagePresenter(
-          [this](const std::string& text) { messages.push_back(text); })),
-      previousSink_(fw::SetDebugLogSink(
-          [this](std::string_view line) { logLines.emplace_back(line); })) {}
+          [this](const std::string& text) { messages.push_back(text); })) {
+  OSSetDebugLogSink(
+      [](const char* line, void* recorder) {
+        static_cast<Recorder*>(recorder)->logLines.emplace_back(line);
+      },
+      this);
+}
 
 Recorder::~Recorder() {
   fw::SetMessagePresenter(std::move(previousPresenter_));
-  fw::SetDebugLogSink(std::move(previousSink_));
+  OSSetDebugLogSink(nullptr, nullptr);
 }
 
 SteppingClock::SteppingClock()
@@ -159,25 +164,6 @@ fw::Ref<fw::MemoryBlock> QueryAnswer(const std::vector<Record>& records, bool en
   }
   if (endMarker) answer->SetUInt8Value(pos, 255);
   return answer;
-}
-
-TempAppFolder::TempAppFolder() : previous_(fw::SetApplicationFolder(path())) {}
-
-TempAppFolder::~TempAppFolder() { fw::SetApplicationFolder(previous_); }
-
-std::vector<std::string> TempAppFolder::Lines(const std::string& file) const {
-  std::ifstream in(path() / file);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-std::vector<std::string> TempAppFolder::FileNames() const {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(path())) {
-    names.push_back(entry.path().filename().string());
-  }
-  return names;
 }
 
 void ResetHidGlobals() {

@@ -16,7 +16,7 @@
 #include "os/carbon_events.h"
 #include "plugin_instance.h"
 #include "system_log.h"
-#include "temp_dir.h"
+#include "app_folder.h"
 #include "ticks.h"
 
 // The same test sources run in the shipped build and in the one with the debug aids; the
@@ -49,7 +49,6 @@ class Recorder {
 
  private:
   fw::MessagePresenter previousPresenter_;
-  fw::DebugLogSink previousSink_;
 };
 
 // A clock that moves one tick every time it is read, so a wait of n ticks takes n reads and
@@ -110,21 +109,7 @@ struct Record {
 };
 fw::Ref<fw::MemoryBlock> QueryAnswer(const std::vector<Record>& records, bool endMarker);
 
-// A fresh folder, removed with its files at the end; the application folder while it lives.
-class TempAppFolder {
- public:
-  TempAppFolder();
-  ~TempAppFolder();
-  TempAppFolder(const TempAppFolder&) = delete;
-  TempAppFolder& operator=(const TempAppFolder&) = delete;
-  const std::filesystem::path& path() const { return folder_.path(); }
-  std::vector<std::string> Lines(const std::string& file) const;
-  std::vector<std::string> FileNames() const;
-
- private:
-  testsupport::TempDir folder_{"protocol"};
-  std::filesystem::path previous_;
-};
+using framework_test::TempAppFolder;
 
 // Every HID global back at its start-up value, before and after each test.
 void ResetHidGlobals();

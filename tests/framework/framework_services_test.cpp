@@ -12,7 +12,7 @@
 #include "alerts.h"
 #include "background_task.h"
 #include "folder_item.h"
-#include "protocol_test_support.h"
+#include "app_folder.h"
 #include "system_log.h"
 #include "text_functions.h"
 #include "ticks.h"
@@ -20,8 +20,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using protocol_test::Recorder;
-using protocol_test::TempAppFolder;
+using framework_test::TempAppFolder;
 
 TEST(FrameworkAlerts, MessagesReachTheInstalledPresenterInOrder) {
   std::vector<std::string> shown;
