@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -336,36 +337,24 @@ class OsWaitNextEvent : public ::testing::Test {
               noErr);
     MatchedDevices devices;
     ASSERT_EQ(devices.size(), 1u);
-    IOCFPlugInInterface** plugIn = nullptr;
-    SInt32 score = 0;
-    ASSERT_EQ(IOCreatePlugInInterfaceForService(devices[0], kIOHIDDeviceUserClientTypeID, kIOCFPlugInInterfaceID,
-                                                &plugIn, &score),
-              kIOReturnSuccess);
-    (*plugIn)->QueryInterface(plugIn, CFUUIDGetUUIDBytes(kIOHIDDeviceInterfaceID), reinterpret_cast<LPVOID*>(&device_));
-    (*plugIn)->Release(plugIn);
-    ASSERT_EQ((*device_)->open(device_, 0), kIOReturnSuccess);
-    ASSERT_EQ((*device_)->createAsyncEventSource(device_, &source_), kIOReturnSuccess);
-    CFRunLoopAddSource(CFRunLoopGetCurrent(), source_, kCFRunLoopDefaultMode);
-    ASSERT_EQ((*device_)->setInterruptReportHandlerCallback(device_, bridge_.buffer.data(), 64, &ReportBridge::onReport,
-                                                           &bridge_, nullptr),
+    const ConnectedDevice& connected = connected_.emplace(devices[0]);
+    ASSERT_EQ(connected.openResult(), kIOReturnSuccess);
+    ASSERT_EQ(connected.eventSourceResult(), kIOReturnSuccess);
+    // The bridge takes the reports instead of the connection's own collecting call-back.
+    IOHIDDeviceInterface** device = connected.device();
+    ASSERT_EQ((*device)->setInterruptReportHandlerCallback(device, bridge_.buffer.data(), 64, &ReportBridge::onReport,
+                                                          &bridge_, nullptr),
               kIOReturnSuccess);
     ASSERT_TRUE(fake_.AcceptHost());
   }
 
-  void TearDown() override {
-    CFRunLoopRemoveSource(CFRunLoopGetCurrent(), source_, kCFRunLoopDefaultMode);
-    CFRelease(source_);
-    (*device_)->close(device_);
-    (*device_)->Release(device_);
-    RemoveEventHandler(handler_);
-  }
+  void TearDown() override { RemoveEventHandler(handler_); }
 
   IsolatedDevices isolated_;
   FakeVirtualDevice fake_{isolated_.virtualDir(), "bootloader", {{"VendorID", "1240"}, {"ProductID", "60"}}};
   ReportBridge bridge_;
   EventHandlerRef handler_ = nullptr;
-  IOHIDDeviceInterface** device_ = nullptr;
-  CFRunLoopSourceRef source_ = nullptr;
+  std::optional<ConnectedDevice> connected_;
 };
 
 TEST_F(OsWaitNextEvent, DispatchesTheEventAReportCallbackPosted) {

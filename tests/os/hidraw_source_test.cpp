@@ -127,11 +127,22 @@ TEST_F(OsHidraw, NodeGoneFromSysfsHasNoInterface) {
   addUsbNode("hidraw0", "0003:000004D8:0000003C", {});
   MatchedDevices devices;
   fs::remove_all(isolated_.sysfsRoot() / "hidraw0");
-  IOCFPlugInInterface** plugIn = nullptr;
-  SInt32 score = 0;
-  EXPECT_EQ(IOCreatePlugInInterfaceForService(devices[0], kIOHIDDeviceUserClientTypeID, kIOCFPlugInInterfaceID,
-                                              &plugIn, &score),
-            kIOReturnNoDevice);
+  EXPECT_EQ(CreatePlugIn(devices[0]).result, kIOReturnNoDevice);
+}
+
+TEST_F(OsHidraw, ReopeningANodeGoneFromSysfsIsNoDevice) {
+  addUsbNode("hidraw0", "0003:000004D8:0000003C", {});
+  PtyNode pty;
+  plugIn("hidraw0", pty);
+  MatchedDevices devices;
+  ConnectedDevice connected(devices[0]);
+  IOHIDDeviceInterface** device = connected.device();
+  ASSERT_EQ((*device)->close(device), kIOReturnSuccess);
+  fs::remove_all(isolated_.sysfsRoot() / "hidraw0");
+
+  LogCapture log;
+  EXPECT_EQ((*device)->open(device, 0), kIOReturnNoDevice) << "the /dev entry alone is no device";
+  EXPECT_EQ(log.lines(), std::vector<std::string>());
 }
 
 TEST_F(OsHidraw, SystemDevicesComeBeforeVirtualOnes) {

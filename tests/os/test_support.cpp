@@ -58,8 +58,7 @@ CFMutableDictionaryRef propertiesOf(io_object_t entry) {
 
 std::optional<std::string> textProperty(io_object_t entry, const char* key) {
   CFMutableDictionaryRef properties = propertiesOf(entry);
-  CFStringRef keyString = CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8);
-  const auto* value = static_cast<CFStringRef>(CFDictionaryGetValue(properties, keyString));
+  const auto* value = static_cast<CFStringRef>(CFDictionaryGetValue(properties, OSCFStringMakeConstant(key)));
   std::optional<std::string> text;
   if (value != nullptr) {
     std::vector<char> buffer(static_cast<std::size_t>(CFStringGetLength(value)) * 6 + 1);
@@ -67,7 +66,6 @@ std::optional<std::string> textProperty(io_object_t entry, const char* key) {
       text = buffer.data();
     }
   }
-  CFRelease(keyString);
   CFRelease(properties);
   return text;
 }
@@ -82,20 +80,23 @@ std::optional<std::int32_t> numberProperty(io_object_t entry, const char* key) {
   return number;
 }
 
+CreatedPlugIn CreatePlugIn(io_object_t entry) {
+  CreatedPlugIn created;
+  created.result = IOCreatePlugInInterfaceForService(entry, kIOHIDDeviceUserClientTypeID, kIOCFPlugInInterfaceID,
+                                                     &created.plugIn, &created.score);
+  return created;
+}
+
 ConnectedDevice::ConnectedDevice(io_object_t entry, std::uint32_t reportBufferSize) : buffer_(reportBufferSize) {
-  IOCFPlugInInterface** plugIn = nullptr;
-  SInt32 score = 0;
-  if (IOCreatePlugInInterfaceForService(entry, kIOHIDDeviceUserClientTypeID, kIOCFPlugInInterfaceID, &plugIn,
-                                        &score) != kIOReturnSuccess) {
-    return;
-  }
+  IOCFPlugInInterface** plugIn = CreatePlugIn(entry).plugIn;
+  if (plugIn == nullptr) return;
   (*plugIn)->QueryInterface(plugIn, CFUUIDGetUUIDBytes(kIOHIDDeviceInterfaceID), reinterpret_cast<LPVOID*>(&device_));
   (*plugIn)->Release(plugIn);
   if (device_ == nullptr) return;
 
   openResult_ = (*device_)->open(device_, 0);
   if (openResult_ != kIOReturnSuccess) return;
-  (*device_)->createAsyncEventSource(device_, &source_);
+  eventSourceResult_ = (*device_)->createAsyncEventSource(device_, &source_);
   (*device_)->startAllQueues(device_);
   CFRunLoopAddSource(CFRunLoopGetCurrent(), source_, kCFRunLoopDefaultMode);
   (*device_)->setRemovalCallback(device_, &ConnectedDevice::onRemoval, this, nullptr);
@@ -140,42 +141,37 @@ bool FinishesWithin(std::chrono::milliseconds limit, const std::vector<std::file
   return false;
 }
 
-PtyNode::PtyNode() {
-  controller_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  require(controller_ >= 0, "posix_openpt");
-  require(::grantpt(controller_) == 0 && ::unlockpt(controller_) == 0, "unlockpt");
+PtyNode::PtyNode() : controller_(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC)) {
+  require(controller_.valid(), "posix_openpt");
+  const int controller = controller_.get();
+  require(::grantpt(controller) == 0 && ::unlockpt(controller) == 0, "unlockpt");
   // Raw: report bytes pass both ways untouched (no echo, no line editing, no CR/LF games).
   termios settings{};
-  require(::tcgetattr(controller_, &settings) == 0, "tcgetattr");
+  require(::tcgetattr(controller, &settings) == 0, "tcgetattr");
   ::cfmakeraw(&settings);
-  require(::tcsetattr(controller_, TCSANOW, &settings) == 0, "tcsetattr");
+  require(::tcsetattr(controller, TCSANOW, &settings) == 0, "tcsetattr");
   std::array<char, 128> name{};
-  require(::ptsname_r(controller_, name.data(), name.size()) == 0, "ptsname_r");
+  require(::ptsname_r(controller, name.data(), name.size()) == 0, "ptsname_r");
   terminalPath_ = name.data();
 }
 
-PtyNode::~PtyNode() { hangUp(); }
-
 void PtyNode::write(const Bytes& bytes) {
-  require(::write(controller_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()), "write");
+  require(::write(controller_.get(), bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()), "write");
 }
 
 Bytes PtyNode::read(std::size_t count, std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   Bytes received;
   while (received.size() < count) {
-    if (!testsupport::WaitReadable(controller_, deadline)) break;
+    if (!testsupport::WaitReadable(controller_.get(), deadline)) break;
     Bytes chunk(count - received.size());
-    const ssize_t length = ::read(controller_, chunk.data(), chunk.size());
+    const ssize_t length = ::read(controller_.get(), chunk.data(), chunk.size());
     if (length <= 0) break;
     received.insert(received.end(), chunk.begin(), chunk.begin() + length);
   }
   return received;
 }
 
-void PtyNode::hangUp() {
-  if (controller_ >= 0) ::close(controller_);
-  controller_ = -1;
-}
+void PtyNode::hangUp() { controller_.reset(); }
 
 }  // namespace ostest

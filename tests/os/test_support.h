@@ -13,6 +13,8 @@
 #include "os/carbon_events.h"
 #include "os/iokit_hid.h"
 
+#include "unique_fd.h"
+
 #include "event_loop_until.h"
 #include "fake_virtual_device.h"
 #include "files.h"
@@ -59,6 +61,15 @@ class MatchedDevices {
 std::optional<std::string> textProperty(io_object_t entry, const char* key);
 std::optional<std::int32_t> numberProperty(io_object_t entry, const char* key);
 
+// What IOCreatePlugInInterfaceForService answers when asked, as the plug-in asks, for the
+// entry's HID device user client.
+struct CreatedPlugIn {
+  IOReturn result = kIOReturnError;
+  IOCFPlugInInterface** plugIn = nullptr;
+  SInt32 score = -1;  // shows whether the call set it
+};
+CreatedPlugIn CreatePlugIn(io_object_t entry);
+
 // A device opened the way the plug-in opens it: plug-in interface, device interface, open,
 // event source in the run loop, report and removal call-backs registered.
 class ConnectedDevice {
@@ -69,6 +80,7 @@ class ConnectedDevice {
   ConnectedDevice& operator=(const ConnectedDevice&) = delete;
 
   IOReturn openResult() const { return openResult_; }
+  IOReturn eventSourceResult() const { return eventSourceResult_; }
   IOHIDDeviceInterface** device() const { return device_; }
   IOReturn send(const Bytes& report, std::uint32_t reportId = 0, std::uint32_t timeoutMs = 1000);
   const std::vector<Bytes>& reports() const { return reports_; }
@@ -81,6 +93,7 @@ class ConnectedDevice {
   IOHIDDeviceInterface** device_ = nullptr;
   CFRunLoopSourceRef source_ = nullptr;
   IOReturn openResult_ = kIOReturnError;
+  IOReturn eventSourceResult_ = kIOReturnError;
   Bytes buffer_;
   std::vector<Bytes> reports_;
   int removals_ = 0;
@@ -97,9 +110,6 @@ bool FinishesWithin(std::chrono::milliseconds limit, const std::vector<std::file
 class PtyNode {
  public:
   PtyNode();
-  ~PtyNode();
-  PtyNode(const PtyNode&) = delete;
-  PtyNode& operator=(const PtyNode&) = delete;
 
   const std::string& terminalPath() const { return terminalPath_; }
   void write(const Bytes& bytes);
@@ -109,7 +119,7 @@ class PtyNode {
   void hangUp();
 
  private:
-  int controller_ = -1;
+  os::UniqueFd controller_;
   std::string terminalPath_;
 };
 

@@ -99,12 +99,7 @@ TEST_F(OsVirtualDevices, AFolderOthersMayWriteToIsIgnoredWhole) {
   EXPECT_NE(log.lines()[0].find(dir().string()), std::string::npos) << log.lines()[0];
   EXPECT_NE(log.lines()[0].find("writable by other users"), std::string::npos) << log.lines()[0];
 
-  IOCFPlugInInterface** plugIn = nullptr;
-  SInt32 score = 0;
-  EXPECT_EQ(IOCreatePlugInInterfaceForService(before[0], kIOHIDDeviceUserClientTypeID, kIOCFPlugInInterfaceID,
-                                              &plugIn, &score),
-            kIOReturnNoDevice)
-      << "an entry listed earlier cannot be opened either";
+  EXPECT_EQ(CreatePlugIn(before[0]).result, kIOReturnNoDevice) << "an entry listed earlier cannot be opened either";
 }
 
 TEST_F(OsVirtualDevices, AFolderReachedThroughALinkIsIgnored) {
@@ -261,7 +256,7 @@ TEST_F(OsVirtualDevices, PeerCloseIsOneRemovalAndThenNoDevice) {
   EXPECT_EQ((*device)->startAllQueues(device), kIOReturnNoDevice);
 }
 
-TEST_F(OsVirtualDevices, ClosedInterfaceRefusesToSend) {
+TEST_F(OsVirtualDevices, ClosedInterfaceRefusesToSendAndReopensOnlyATrustedDevice) {
   FakeVirtualDevice fake(dir(), "dev", bootloaderProperties());
   MatchedDevices devices;
   ConnectedDevice connected(devices[0]);
@@ -272,33 +267,33 @@ TEST_F(OsVirtualDevices, ClosedInterfaceRefusesToSend) {
   Bytes buffer(64);
   EXPECT_EQ((*device)->setInterruptReportHandlerCallback(device, buffer.data(), 64, nullptr, nullptr, nullptr),
             kIOReturnNotOpen);
+
+  // The socket is still there to connect to; opening must look at the folder again.
+  ASSERT_EQ(::chmod(dir().c_str(), 0777), 0);
+  LogCapture log;
+  EXPECT_EQ((*device)->open(device, 0), kIOReturnNoDevice);
+  EXPECT_EQ(log.lines(), std::vector<std::string>()) << "a device that is not there is no fault to log";
 }
 
 TEST_F(OsVirtualDevices, NoInterfaceForEntryZeroOrAGoneDevice) {
-  IOCFPlugInInterface** plugIn = nullptr;
-  SInt32 score = 0;
-  EXPECT_EQ(IOCreatePlugInInterfaceForService(0, kIOHIDDeviceUserClientTypeID, kIOCFPlugInInterfaceID, &plugIn, &score),
-            kIOReturnBadArgument);
+  EXPECT_EQ(CreatePlugIn(0).result, kIOReturnBadArgument);
 
   auto fake = std::make_unique<FakeVirtualDevice>(dir(), "dev", bootloaderProperties());
   MatchedDevices devices;
   std::filesystem::remove(dir() / "dev.sock");
-  EXPECT_EQ(IOCreatePlugInInterfaceForService(devices[0], kIOHIDDeviceUserClientTypeID, kIOCFPlugInInterfaceID,
-                                              &plugIn, &score),
-            kIOReturnNoDevice);
-  EXPECT_EQ(plugIn, nullptr);
+  const CreatedPlugIn created = CreatePlugIn(devices[0]);
+  EXPECT_EQ(created.result, kIOReturnNoDevice);
+  EXPECT_EQ(created.plugIn, nullptr);
 }
 
 TEST_F(OsVirtualDevices, PlugInAnswersOnlyKnownInterfaces) {
   FakeVirtualDevice fake(dir(), "dev", bootloaderProperties());
   MatchedDevices devices;
-  IOCFPlugInInterface** plugIn = nullptr;
-  SInt32 score = -1;
-  ASSERT_EQ(IOCreatePlugInInterfaceForService(devices[0], kIOHIDDeviceUserClientTypeID, kIOCFPlugInInterfaceID,
-                                              &plugIn, &score),
-            kIOReturnSuccess);
-  EXPECT_EQ(score, 0);
-  LPVOID unknown = &score;
+  const CreatedPlugIn created = CreatePlugIn(devices[0]);
+  ASSERT_EQ(created.result, kIOReturnSuccess);
+  EXPECT_EQ(created.score, 0);
+  IOCFPlugInInterface** plugIn = created.plugIn;
+  LPVOID unknown = &plugIn;
   EXPECT_EQ((*plugIn)->QueryInterface(plugIn, CFUUIDGetUUIDBytes(kIOHIDDeviceUserClientTypeID), &unknown),
             E_NOINTERFACE);
   EXPECT_EQ(unknown, nullptr);

@@ -51,7 +51,6 @@ namespace os::cf {
 
 // A new string from text of unknown quality: invalid UTF-8 is replaced, not refused.
 CFStringRef makeStringFromBytes(std::string_view bytes);
-CFNumberRef makeNumber(std::int64_t value);
 // The UTF-8 text of a string object, or null when `reference` is not a string.
 const std::string* stringText(CFTypeRef reference);
 

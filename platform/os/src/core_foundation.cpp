@@ -31,8 +31,6 @@ CFIndex Object::retainCount() const {
 
 CFStringRef makeStringFromBytes(std::string_view bytes) { return new OSCFString(utf8::sanitized(bytes)); }
 
-CFNumberRef makeNumber(std::int64_t value) { return new OSCFNumber(value); }
-
 const std::string* stringText(CFTypeRef reference) {
   const auto* string = objectAs<OSCFString>(reference);
   return string != nullptr ? &string->text : nullptr;

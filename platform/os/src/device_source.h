@@ -52,9 +52,18 @@ class DeviceChannel {
 };
 
 struct OpenResult {
+  static OpenResult deviceAbsent() {
+    OpenResult result;
+    result.absent = true;
+    return result;
+  }
+
   std::unique_ptr<DeviceChannel> channel;  // null on failure
-  std::string node;                        // what was opened, for messages
-  int error = 0;                           // errno on failure
+  // The device is gone, or no longer to be trusted: nothing was opened, and that is no
+  // fault to report.
+  bool absent = false;
+  std::string node;  // what was opened, for messages
+  int error = 0;     // errno on failure
 };
 
 class DeviceSource {
@@ -62,6 +71,7 @@ class DeviceSource {
   virtual ~DeviceSource() = default;
   virtual std::vector<DeviceRecord> enumerate() const = 0;
   virtual bool isPresent(const std::string& location) const = 0;
+  // Checks presence again first: the device may have gone since it was listed.
   virtual OpenResult open(const std::string& location) const = 0;
 };
 

@@ -12,18 +12,43 @@
 namespace os::hid {
 namespace {
 
-// Callers hold a pointer to `vtable` and pass it back as `self`; `owner` leads back to
-// the C++ object, whatever its layout.
-template <class VTable>
-struct ComHeader {
-  VTable* vtable;
-  void* owner;
-};
+// The COM object shape both interfaces share. Callers hold a pointer to the vtable pointer
+// and pass it back as `self`; `owner` leads back to the C++ object, whatever its layout.
+// Derived names its function table `Derived::vtable`.
+template <class Derived, class VTable>
+class ComObject {
+ public:
+  ComObject(const ComObject&) = delete;
+  ComObject& operator=(const ComObject&) = delete;
 
-template <class Object, class VTable>
-Object& ownerOf(void* self) {
-  return *static_cast<Object*>(static_cast<ComHeader<VTable>*>(self)->owner);
-}
+  VTable** interface() { return &header_.vtable; }
+
+ protected:
+  ComObject() = default;
+  ~ComObject() = default;
+
+  static Derived& from(void* self) { return static_cast<Derived&>(baseOf(self)); }
+
+  static ULONG addRef(void* self) { return ++baseOf(self).references_; }
+
+  static ULONG release(void* self) {
+    ComObject& object = baseOf(self);
+    const ULONG left = --object.references_;
+    if (left == 0) delete &static_cast<Derived&>(object);
+    return left;
+  }
+
+ private:
+  struct Header {
+    VTable* vtable;
+    void* owner;
+  };
+
+  static ComObject& baseOf(void* self) { return *static_cast<ComObject*>(static_cast<Header*>(self)->owner); }
+
+  Header header_{&Derived::vtable, this};
+  ULONG references_ = 1;
+};
 
 bool sameId(const REFIID& iid, CFUUIDRef uuid) {
   const CFUUIDBytes bytes = CFUUIDGetUUIDBytes(uuid);
@@ -34,11 +59,9 @@ bool sameId(const REFIID& iid, CFUUIDRef uuid) {
 // cannot hold the loop forever.
 constexpr int kLargestReportBurst = 64;
 
-class HidDevice {
+class HidDevice final : public ComObject<HidDevice, IOHIDDeviceInterface> {
  public:
   explicit HidDevice(std::shared_ptr<const RegistryEntry> entry) : entry_(std::move(entry)) {}
-
-  IOHIDDeviceInterface** interface() { return &header_.vtable; }
 
   static IOHIDDeviceInterface vtable;
 
@@ -55,8 +78,6 @@ class HidDevice {
     void* refcon;
   };
 
-  static HidDevice& from(void* self) { return ownerOf<HidDevice, IOHIDDeviceInterface>(self); }
-
   static HRESULT queryInterface(void* self, REFIID iid, LPVOID* interface) {
     if (interface == nullptr) return E_NOINTERFACE;
     if (!sameId(iid, kIOHIDDeviceInterfaceID)) {
@@ -66,15 +87,6 @@ class HidDevice {
     addRef(self);
     *interface = self;
     return S_OK;
-  }
-
-  static ULONG addRef(void* self) { return ++from(self).references_; }
-
-  static ULONG release(void* self) {
-    HidDevice& device = from(self);
-    const ULONG left = --device.references_;
-    if (left == 0) delete &device;
-    return left;
   }
 
   static IOReturn createAsyncEventSource(void* self, CFRunLoopSourceRef* source) {
@@ -145,10 +157,8 @@ class HidDevice {
   IOReturn openChannel() {
     if (gone_) return kIOReturnNoDevice;
     if (channel_) return kIOReturnSuccess;
-    const DeviceSource& source = *entry_->source;
-    const std::string& location = entry_->record.location;
-    if (!source.isPresent(location)) return kIOReturnNoDevice;
-    OpenResult opened = source.open(location);
+    OpenResult opened = entry_->source->open(entry_->record.location);
+    if (opened.absent) return kIOReturnNoDevice;
     if (!opened.channel) {
       const std::string line = "Cannot open HID device " + opened.node + ": " + std::strerror(opened.error);
       OSDebugLog(line.c_str());
@@ -199,8 +209,6 @@ class HidDevice {
                                                    interface());
   }
 
-  ComHeader<IOHIDDeviceInterface> header_{&vtable, this};
-  ULONG references_ = 1;
   std::shared_ptr<const RegistryEntry> entry_;
   std::unique_ptr<DeviceChannel> channel_;
   bool gone_ = false;
@@ -230,17 +238,13 @@ constexpr IOHIDDeviceInterface makeDeviceVtable() {
 
 constinit IOHIDDeviceInterface HidDevice::vtable = makeDeviceVtable();
 
-class PlugIn {
+class PlugIn final : public ComObject<PlugIn, IOCFPlugInInterface> {
  public:
   explicit PlugIn(std::shared_ptr<const RegistryEntry> entry) : entry_(std::move(entry)) {}
-
-  IOCFPlugInInterface** interface() { return &header_.vtable; }
 
   static IOCFPlugInInterface vtable;
 
  private:
-  static PlugIn& from(void* self) { return ownerOf<PlugIn, IOCFPlugInInterface>(self); }
-
   static HRESULT queryInterface(void* self, REFIID iid, LPVOID* interface) {
     if (interface == nullptr) return E_NOINTERFACE;
     if (sameId(iid, kIOHIDDeviceInterfaceID)) {
@@ -256,17 +260,6 @@ class PlugIn {
     return E_NOINTERFACE;
   }
 
-  static ULONG addRef(void* self) { return ++from(self).references_; }
-
-  static ULONG release(void* self) {
-    PlugIn& plugIn = from(self);
-    const ULONG left = --plugIn.references_;
-    if (left == 0) delete &plugIn;
-    return left;
-  }
-
-  ComHeader<IOCFPlugInInterface> header_{&vtable, this};
-  ULONG references_ = 1;
   std::shared_ptr<const RegistryEntry> entry_;
 
   friend constexpr IOCFPlugInInterface makePlugInVtable();

@@ -129,6 +129,7 @@ bool HidrawSource::isPresent(const std::string& location) const {
 }
 
 OpenResult HidrawSource::open(const std::string& location) const {
+  if (!isPresent(location)) return OpenResult::deviceAbsent();
   OpenResult result;
   result.node = (devRoot_ / location).string();
   const int descriptor = ::open(result.node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);

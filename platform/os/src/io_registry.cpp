@@ -43,7 +43,7 @@ CFMutableDictionaryRef propertiesOf(const os::hid::DeviceIdentity& identity) {
       CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
   const auto setNumber = [properties](const char* key, const std::optional<std::int64_t>& value) {
     if (!value) return;
-    CFNumberRef number = os::cf::makeNumber(*value);
+    CFNumberRef number = new OSCFNumber(*value);
     properties->set(key, number);
     CFRelease(number);
   };

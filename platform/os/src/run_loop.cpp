@@ -67,12 +67,9 @@ CFRunLoopSourceRef createSource(std::function<int()> descriptor, std::function<v
 
 namespace {
 
-OSCFRunLoop* runLoopFrom(CFRunLoopRef runLoop) {
-  return os::cf::objectAs<OSCFRunLoop>(runLoop) != nullptr ? runLoop : nullptr;
-}
-
-OSCFRunLoopSource* sourceFrom(CFRunLoopSourceRef source) {
-  return os::cf::objectAs<OSCFRunLoopSource>(source) != nullptr ? source : nullptr;
+// Callers may hand in anything; only real objects of both kinds are touched.
+bool areRunLoopAndSource(CFRunLoopRef runLoop, CFRunLoopSourceRef source) {
+  return os::cf::objectAs<OSCFRunLoop>(runLoop) != nullptr && os::cf::objectAs<OSCFRunLoopSource>(source) != nullptr;
 }
 
 }  // namespace
@@ -84,19 +81,15 @@ const CFStringRef kCFRunLoopDefaultMode = CFSTR("kCFRunLoopDefaultMode");
 CFRunLoopRef CFRunLoopGetCurrent(void) { return &os::runloop::mainRunLoop(); }
 
 void CFRunLoopAddSource(CFRunLoopRef runLoop, CFRunLoopSourceRef source, CFStringRef) {
-  OSCFRunLoop* loop = runLoopFrom(runLoop);
-  OSCFRunLoopSource* checkedSource = sourceFrom(source);
-  if (loop != nullptr && checkedSource != nullptr) loop->add(checkedSource);
+  if (areRunLoopAndSource(runLoop, source)) runLoop->add(source);
 }
 
 void CFRunLoopRemoveSource(CFRunLoopRef runLoop, CFRunLoopSourceRef source, CFStringRef) {
-  OSCFRunLoop* loop = runLoopFrom(runLoop);
-  OSCFRunLoopSource* checkedSource = sourceFrom(source);
-  if (loop != nullptr && checkedSource != nullptr) loop->remove(checkedSource);
+  if (areRunLoopAndSource(runLoop, source)) runLoop->remove(source);
 }
 
 Boolean CFRunLoopContainsSource(CFRunLoopRef runLoop, CFRunLoopSourceRef source, CFStringRef) {
-  const OSCFRunLoop* loop = runLoopFrom(runLoop);
+  const OSCFRunLoop* loop = os::cf::objectAs<OSCFRunLoop>(runLoop);
   return loop != nullptr && loop->contains(source);
 }
 

@@ -160,6 +160,8 @@ bool VirtualSource::isPresent(const std::string& location) const {
 }
 
 OpenResult VirtualSource::open(const std::string& location) const {
+  // A socket alone is no device: it may be a dead simulator's, or someone else's.
+  if (!isPresent(location)) return OpenResult::deviceAbsent();
   OpenResult result;
   result.node = (directory_ / (location + std::string(kSocketSuffix))).string();
 
