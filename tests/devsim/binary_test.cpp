@@ -6,6 +6,7 @@
 
 #include "background_process.h"
 #include "files.h"
+#include "seqpacket_peer.h"
 #include "temp_dir.h"
 #include "test_support.h"
 
@@ -14,9 +15,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::commandPacket;
-using test::HostConnection;
 using testsupport::BackgroundProcess;
 using testsupport::ReadFile;
+using testsupport::SeqPacketPeer;
 using testsupport::TempDir;
 
 // The real binary as its own process.
@@ -45,9 +46,9 @@ TEST(DevsimBinary, ReadyLineComesAfterTheProps) {
   EXPECT_EQ(props.find("SerialNumber"), std::string::npos) << props;
   EXPECT_NE(props.find("\nPid="), std::string::npos) << props;
 
-  HostConnection host(dir.path() / "board.sock");
-  host.send(commandPacket(Command::QueryDevice));
-  auto answer = host.receive();
+  auto host = SeqPacketPeer::ConnectTo(dir.path() / "board.sock");
+  host.SendReport(commandPacket(Command::QueryDevice));
+  auto answer = host.NextReport();
   ASSERT_TRUE(answer);
   EXPECT_EQ((*answer)[0], 2);
   EXPECT_EQ((*answer)[1], 56);
@@ -60,14 +61,14 @@ TEST(DevsimBinary, SigtermRemovesFilesAndWritesMemory) {
     BackgroundProcess devsim =
         startDevsim(deviceArgs(dir, {"--memory", memory.string(), "--region", "0:0x800:2"}));
     ASSERT_TRUE(devsim.ReadLine());
-    HostConnection host(dir.path() / "board.sock");
-    ASSERT_TRUE(host.connected());
+    auto host = SeqPacketPeer::ConnectTo(dir.path() / "board.sock");
+    ASSERT_TRUE(host.IsConnected());
 
     devsim.Signal(signal);
     auto status = devsim.WaitForExit();
     ASSERT_TRUE(status) << "still running after signal " << signal;
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
-    EXPECT_TRUE(host.waitForClose());
+    EXPECT_TRUE(host.PeerClosed());
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "board.sock"));
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "board.props"));
     EXPECT_EQ(ReadFile(memory).rfind("REGION type=0 address=0x800 size=2\n", 0), 0u);

@@ -7,6 +7,7 @@
 
 #include "devsim/device_server.h"
 #include "files.h"
+#include "seqpacket_peer.h"
 #include "simulator.h"
 #include "temp_dir.h"
 #include "test_support.h"
@@ -18,9 +19,9 @@ using namespace std::chrono_literals;
 using test::commandPacket;
 using test::getDataPacket;
 using test::getDataPayload;
-using test::HostConnection;
 using test::programPacket;
 using testsupport::ReadFile;
+using testsupport::SeqPacketPeer;
 using testsupport::SimulatorOptions;
 using testsupport::StartSimulator;
 using testsupport::TempDir;
@@ -43,8 +44,8 @@ TEST(DevsimServer, PublishesIdentityOnceListening) {
             "VendorID=1240\nProductID=60\nVersionNumber=258\nManufacturer=Trovák\n"
             "Product=Trovak Bootloader\nSerialNumber=\nPid=" + std::to_string(::getpid()) + "\n");
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "board-1.props.tmp"));
-  HostConnection host(device->socketPath());
-  EXPECT_TRUE(host.connected());
+  auto host = SeqPacketPeer::ConnectTo(device->socketPath());
+  EXPECT_TRUE(host.IsConnected());
 }
 
 TEST(DevsimServer, MemoryOutlivesSessionsAndLogsAreWritten) {
@@ -55,18 +56,18 @@ TEST(DevsimServer, MemoryOutlivesSessionsAndLogsAreWritten) {
   options.regions = {{0, 0x800, 4}};
   auto device = StartSimulator(options);
   {
-    HostConnection host(device->socketPath());
-    host.send(commandPacket(Command::EraseDevice));
-    host.send(programPacket(0x800, Bytes{0xDE, 0xAD}));
-    host.send(commandPacket(Command::ProgramComplete));
+    auto host = SeqPacketPeer::ConnectTo(device->socketPath());
+    host.SendReport(commandPacket(Command::EraseDevice));
+    host.SendReport(programPacket(0x800, Bytes{0xDE, 0xAD}));
+    host.SendReport(commandPacket(Command::ProgramComplete));
   }
   ASSERT_TRUE(waitFor(*device, [](const DeviceActivity& a) { return a.sessionsStarted == 1 && !a.hostConnected; }));
   EXPECT_EQ(ReadFile(dir.path() / "memory.txt"), "REGION type=0 address=0x800 size=4\nDEADFFFF\n");
   EXPECT_EQ(device->server().memory().at(0).bytes, (Bytes{0xDE, 0xAD, 0xFF, 0xFF}));
 
-  HostConnection again(device->socketPath());
-  again.send(getDataPacket(0x800, 4));
-  auto answer = again.receive();
+  auto again = SeqPacketPeer::ConnectTo(device->socketPath());
+  again.SendReport(getDataPacket(0x800, 4));
+  auto answer = again.NextReport();
   ASSERT_TRUE(answer);
   EXPECT_EQ(getDataPayload(*answer), (Bytes{0xDE, 0xAD, 0xFF, 0xFF}));
 
@@ -81,10 +82,10 @@ TEST(DevsimServer, MemoryOutlivesSessionsAndLogsAreWritten) {
 TEST(DevsimServer, DisappearingRemovesFilesBeforeTheHostSeesRemoval) {
   TempDir dir("devsim");
   auto device = StartSimulator(SimulatorOptions(dir.path(), "dev"));
-  HostConnection host(device->socketPath());
+  auto host = SeqPacketPeer::ConnectTo(device->socketPath());
   ASSERT_TRUE(waitFor(*device, [](const DeviceActivity& a) { return a.hostConnected; }));
   EXPECT_EQ(device->disappear(), RunEnd::Stopped);
-  EXPECT_TRUE(host.waitForClose());
+  EXPECT_TRUE(host.PeerClosed());
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "dev.sock"));
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "dev.props"));
 }
@@ -94,15 +95,15 @@ TEST(DevsimServer, VanishesAfterTheGivenNumberOfReports) {
   Options options = SimulatorOptions(dir.path(), "dev");
   options.faults.vanishAfterReports = 3;
   auto device = StartSimulator(options);
-  HostConnection host(device->socketPath());
-  host.send(commandPacket(Command::QueryDevice));
-  host.send(commandPacket(Command::QueryDevice));
-  ASSERT_TRUE(host.receive());
-  ASSERT_TRUE(host.receive());
+  auto host = SeqPacketPeer::ConnectTo(device->socketPath());
+  host.SendReport(commandPacket(Command::QueryDevice));
+  host.SendReport(commandPacket(Command::QueryDevice));
+  ASSERT_TRUE(host.NextReport());
+  ASSERT_TRUE(host.NextReport());
   EXPECT_TRUE(std::filesystem::exists(dir.path() / "dev.props"));
-  host.send(commandPacket(Command::QueryDevice));
-  EXPECT_TRUE(host.receive());  // the last report is still served
-  EXPECT_TRUE(host.waitForClose());
+  host.SendReport(commandPacket(Command::QueryDevice));
+  EXPECT_TRUE(host.NextReport());  // the last report is still served
+  EXPECT_TRUE(host.PeerClosed());
   ASSERT_TRUE(waitFor(*device, [](const DeviceActivity& a) { return a.ended; }));
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "dev.sock"));
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "dev.props"));
@@ -115,8 +116,8 @@ TEST(DevsimServer, UnsolicitedReportGreetsEverySession) {
   options.faults.unsolicited = true;
   auto device = StartSimulator(options);
   for (int session = 0; session < 2; ++session) {
-    HostConnection host(device->socketPath());
-    auto stray = host.receive();
+    auto host = SeqPacketPeer::ConnectTo(device->socketPath());
+    auto stray = host.NextReport();
     ASSERT_TRUE(stray);
     EXPECT_EQ((*stray)[0], kUnsolicitedCode);
     EXPECT_EQ(stray->size(), kReportSize);
@@ -128,11 +129,11 @@ TEST(DevsimServer, ReportsWaitWhileTheDeviceErases) {
   Options options = SimulatorOptions(dir.path(), "dev");
   options.eraseTime = 150ms;
   auto device = StartSimulator(options);
-  HostConnection host(device->socketPath());
+  auto host = SeqPacketPeer::ConnectTo(device->socketPath());
   const auto sent = Clock::now();
-  host.send(commandPacket(Command::EraseDevice));
-  host.send(commandPacket(Command::QueryDevice));
-  ASSERT_TRUE(host.receive(5s));
+  host.SendReport(commandPacket(Command::EraseDevice));
+  host.SendReport(commandPacket(Command::QueryDevice));
+  ASSERT_TRUE(host.NextReport(5s));
   EXPECT_GE(Clock::now() - sent, 150ms);
 }
 
@@ -141,11 +142,11 @@ TEST(DevsimServer, PacedDeviceTakesOneReportPerMillisecond) {
   Options options = SimulatorOptions(dir.path(), "dev");
   options.pace = true;
   auto device = StartSimulator(options);
-  HostConnection host(device->socketPath());
+  auto host = SeqPacketPeer::ConnectTo(device->socketPath());
   constexpr int kReports = 30;
   const auto sent = Clock::now();
-  for (int i = 0; i < kReports; ++i) host.send(commandPacket(Command::QueryDevice));
-  for (int i = 0; i < kReports; ++i) ASSERT_TRUE(host.receive(5s)) << i;
+  for (int i = 0; i < kReports; ++i) host.SendReport(commandPacket(Command::QueryDevice));
+  for (int i = 0; i < kReports; ++i) ASSERT_TRUE(host.NextReport(5s)) << i;
   EXPECT_GE(Clock::now() - sent, std::chrono::milliseconds(kReports - 1));
 }
 
@@ -154,9 +155,9 @@ TEST(DevsimServer, AnswerLengthOnTheWire) {
   Options options = SimulatorOptions(dir.path(), "dev");
   options.faults.answerLength = 0;
   auto device = StartSimulator(options);
-  HostConnection host(device->socketPath());
-  host.send(commandPacket(Command::QueryDevice));
-  auto answer = host.receive();
+  auto host = SeqPacketPeer::ConnectTo(device->socketPath());
+  host.SendReport(commandPacket(Command::QueryDevice));
+  auto answer = host.NextReport();
   ASSERT_TRUE(answer);  // a datagram holding only the report id
   EXPECT_TRUE(answer->empty());
 }
@@ -169,12 +170,18 @@ TEST(DevsimServer, OneLiveDevicePerNameButStaleFilesAreReplaced) {
   EXPECT_EQ(second.error().code, ErrorCode::DeviceExists);
   first->disappear();
 
+  // A process that runs but is not ours to signal is no less alive.
+  { std::ofstream foreign(dir.path() / "dev.props"); foreign << "VendorID=1\nPid=1\n"; }
+  auto blocked = BackgroundDevice::start(SimulatorOptions(dir.path(), "dev"));
+  ASSERT_FALSE(blocked);
+  EXPECT_EQ(blocked.error().code, ErrorCode::DeviceExists);
+
   // Left by a simulator that was killed: its process is gone.
   { std::ofstream stale(dir.path() / "dev.sock"); }
   { std::ofstream stale(dir.path() / "dev.props"); stale << "VendorID=1\nPid=2147483000\n"; }
   auto third = StartSimulator(SimulatorOptions(dir.path(), "dev"));
-  HostConnection host(third->socketPath());
-  EXPECT_TRUE(host.connected());
+  auto host = SeqPacketPeer::ConnectTo(third->socketPath());
+  EXPECT_TRUE(host.IsConnected());
 }
 
 TEST(DevsimServer, TellingARunningDeviceApartOpensNoSessionWithIt) {
@@ -187,8 +194,8 @@ TEST(DevsimServer, TellingARunningDeviceApartOpensNoSessionWithIt) {
   EXPECT_EQ(second.error().code, ErrorCode::DeviceExists);
 
   // The next session to start is this one: it is the first, and the greeting is its own.
-  HostConnection host(first->socketPath());
-  auto greeting = host.receive();
+  auto host = SeqPacketPeer::ConnectTo(first->socketPath());
+  auto greeting = host.NextReport();
   ASSERT_TRUE(greeting);
   EXPECT_EQ((*greeting)[0], kUnsolicitedCode);
   EXPECT_EQ(first->server().activity().sessionsStarted, 1u);
@@ -197,10 +204,10 @@ TEST(DevsimServer, TellingARunningDeviceApartOpensNoSessionWithIt) {
 TEST(DevsimServer, AnEmptyDatagramIsDroppedNotTakenForTheHostLeaving) {
   TempDir dir("devsim");
   auto device = StartSimulator(SimulatorOptions(dir.path(), "dev"));
-  HostConnection host(device->socketPath());
-  host.sendDatagram({});
-  host.send(commandPacket(Command::QueryDevice));
-  auto answer = host.receive();
+  auto host = SeqPacketPeer::ConnectTo(device->socketPath());
+  host.SendDatagram({});
+  host.SendReport(commandPacket(Command::QueryDevice));
+  auto answer = host.NextReport();
   ASSERT_TRUE(answer);
   EXPECT_EQ((*answer)[0], static_cast<std::uint8_t>(Command::QueryDevice));
   const DeviceActivity activity = device->server().activity();

@@ -120,6 +120,28 @@ TEST(DevsimOptions, BadCommandLinesGiveCodeAndWords) {
   }
 }
 
+// Options filled in by hand get the same checks, and each message names its own option.
+TEST(DevsimOptions, TextMustBeOneLineWhereverTheOptionsComeFrom) {
+  for (std::string_view option : {"--manufacturer", "--product", "--serial"}) {
+    auto parsed = parse(withRequired({option, "two\nlines"}));
+    ASSERT_FALSE(parsed) << option;
+    EXPECT_EQ(parsed.error().code, ErrorCode::InvalidValue);
+    EXPECT_EQ(parsed.error().message.rfind(std::string(option) + ": ", 0), 0u) << parsed.error().message;
+  }
+  Options options;
+  options.name = "dev";
+  EXPECT_FALSE(validateOptions(options));
+  options.product = "carriage\rreturn";
+  auto problem = validateOptions(options);
+  ASSERT_TRUE(problem);
+  EXPECT_EQ(problem->message.rfind("--product: ", 0), 0u) << problem->message;
+  options.product = "one line";
+  options.name = "";
+  problem = validateOptions(options);
+  ASSERT_TRUE(problem);
+  EXPECT_NE(problem->message.find("device name"), std::string::npos) << problem->message;
+}
+
 TEST(DevsimOptions, DeviceDirPrecedence) {
   std::map<std::string, std::string> env;
   auto lookup = [&env](const char* name) -> std::optional<std::string> {

@@ -12,16 +12,6 @@ namespace {
 
 class OrvaneConnection : public OrvaneTest {
  protected:
-  // A device found and connected to a fake that has taken the host's connection.
-  fw::Ref<RecordingDevice> ConnectTo(FakeVirtualDevice& fake) {
-    auto device = fw::MakeRef<RecordingDevice>();
-    EXPECT_TRUE(device->FindFirstDevice());
-    device->Connect();
-    EXPECT_EQ(device->Lasterror(), 0);
-    EXPECT_TRUE(fake.AcceptHost());
-    return device;
-  }
-
   static fw::Ref<fw::MemoryBlock> Block(std::string_view bytes) {
     return fw::MakeRef<fw::MemoryBlock>(bytes);
   }

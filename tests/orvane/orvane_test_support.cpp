@@ -124,16 +124,22 @@ void OrvaneTest::ConnectFirst(RecordingDevice& device) {
   ASSERT_EQ(device.Lasterror(), 0);
 }
 
-fw::Ref<RecordingDevice> OrvaneTest::ListenTo(FakeVirtualDevice& fake, int position,
-                                              RecordingDevice::Handlers handlers) {
+fw::Ref<RecordingDevice> OrvaneTest::ConnectTo(FakeVirtualDevice& fake, int position,
+                                               RecordingDevice::Handlers handlers) {
   auto device = fw::MakeRef<RecordingDevice>(handlers);
   EXPECT_TRUE(device->FindFirstDevice());
   for (int i = 0; i < position; ++i) EXPECT_TRUE(device->FindNextDevice());
   device->Connect();
   EXPECT_EQ(device->Lasterror(), 0);
+  EXPECT_TRUE(fake.AcceptHost());
+  return device;
+}
+
+fw::Ref<RecordingDevice> OrvaneTest::ListenTo(FakeVirtualDevice& fake, int position,
+                                              RecordingDevice::Handlers handlers) {
+  auto device = ConnectTo(fake, position, handlers);
   device->InstallCallback();
   EXPECT_EQ(device->Lasterror(), 0);
-  EXPECT_TRUE(fake.AcceptHost());
   return device;
 }
 

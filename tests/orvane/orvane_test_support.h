@@ -83,8 +83,12 @@ class OrvaneTest : public ::testing::Test {
   // Finds the first device and connects to it, asserting each step; call it inside
   // ASSERT_NO_FATAL_FAILURE.
   static void ConnectFirst(RecordingDevice& device);
-  // The device at `position` in the walk, connected and listening for reports, with `fake`
-  // holding the host's connection.
+  // The device at `position` in the walk, connected, with `fake` holding the host's
+  // connection.
+  static fw::Ref<RecordingDevice> ConnectTo(
+      FakeVirtualDevice& fake, int position = 0,
+      RecordingDevice::Handlers handlers = RecordingDevice::Handlers::Both);
+  // Likewise, and listening for reports.
   static fw::Ref<RecordingDevice> ListenTo(
       FakeVirtualDevice& fake, int position = 0,
       RecordingDevice::Handlers handlers = RecordingDevice::Handlers::Both);

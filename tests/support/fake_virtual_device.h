@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "seqpacket_peer.h"
+
 namespace testsupport {
 
 using namespace std::chrono_literals;
@@ -53,7 +55,7 @@ class FakeVirtualDevice {
   std::filesystem::path socketPath_;
   std::filesystem::path propsPath_;
   int listener_ = -1;
-  int connection_ = -1;
+  SeqPacketPeer host_;
 };
 
 }  // namespace testsupport

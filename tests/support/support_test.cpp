@@ -2,8 +2,6 @@
 // back as they were, output is not lost, and a fake device publishes and talks like the
 // simulator.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +15,7 @@
 #include "files.h"
 #include "run_process.h"
 #include "scoped_env.h"
+#include "seqpacket_peer.h"
 #include "temp_dir.h"
 
 namespace testsupport {
@@ -92,17 +91,6 @@ TEST(TestSupportProcesses, ABackgroundProcessIsReadLineByLineAndEndedBySignal) {
   EXPECT_EQ(process.WaitForExit(0ms), status) << "the status stays once reaped";
 }
 
-// The host's side of a virtual device, as the OS layer opens it.
-int ConnectTo(const fs::path& socketPath) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  const std::string path = socketPath.string();
-  std::copy(path.begin(), path.end(), address.sun_path);
-  const int host = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-  EXPECT_EQ(::connect(host, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-  return host;
-}
-
 TEST(TestSupportFakeDevice, PublishesItsPropsWithPidAndRemovesThemAtTheEnd) {
   TempDir dir("support-check");
   {
@@ -121,22 +109,46 @@ TEST(TestSupportFakeDevice, DatagramsGoBothWaysUntilTheHostCloses) {
   TempDir dir("support-check");
   FakeVirtualDevice device(dir.path(), "dev", {});
   EXPECT_FALSE(device.AcceptHost(0ms)) << "no host yet";
-  const int host = ConnectTo(dir.path() / "dev.sock");
+  auto host = SeqPacketPeer::ConnectTo(dir.path() / "dev.sock");
+  ASSERT_TRUE(host.IsConnected());
   ASSERT_TRUE(device.AcceptHost());
 
   device.SendReport(std::vector<std::uint8_t>{7, 8});
-  std::array<std::uint8_t, 16> received{};
-  EXPECT_EQ(::recv(host, received.data(), received.size(), 0), 3);
-  EXPECT_EQ(received[0], 0) << "report id in front";
-  EXPECT_EQ(received[2], 8);
+  EXPECT_EQ(host.NextDatagram(), (SeqPacketPeer::Bytes{0, 7, 8})) << "report id in front";
+  device.SendDatagram({0, 9});
+  EXPECT_EQ(host.NextReport(), (SeqPacketPeer::Bytes{9})) << "report id taken off";
 
-  const std::uint8_t output[] = {5, 1};
-  ASSERT_EQ(::send(host, output, sizeof output, 0), 2);
+  host.SendDatagram(std::vector<std::uint8_t>{5, 1});
   EXPECT_EQ(device.NextDatagram(), (FakeVirtualDevice::Bytes{5, 1}));
+  host.SendReport(std::vector<std::uint8_t>{6});
+  EXPECT_EQ(device.NextDatagram(), (FakeVirtualDevice::Bytes{0, 6}));
   EXPECT_FALSE(device.HostClosed(0ms));
-  ::close(host);
+  host.Close();
   EXPECT_TRUE(device.HostClosed());
   EXPECT_EQ(device.NextDatagram(0ms), std::nullopt);
+}
+
+TEST(TestSupportPeer, ADeviceThatClosesIsSeenGoneEvenWithReportsUnread) {
+  TempDir dir("support-check");
+  FakeVirtualDevice device(dir.path(), "dev", {});
+  auto host = SeqPacketPeer::ConnectTo(dir.path() / "dev.sock");
+  ASSERT_TRUE(device.AcceptHost());
+  host.SendReport(std::vector<std::uint8_t>{1});  // left unread: the close comes as a reset first
+  EXPECT_FALSE(host.PeerClosed(0ms));
+  device.CloseConnection();
+  EXPECT_TRUE(host.PeerClosed());
+  EXPECT_EQ(host.NextDatagram(0ms), std::nullopt);
+}
+
+TEST(TestSupportPeer, NobodyListeningLeavesItUnconnectedAndATooLongPathThrows) {
+  TempDir dir("support-check");
+  EXPECT_FALSE(SeqPacketPeer::ConnectTo(dir.path() / "nobody.sock").IsConnected());
+  const fs::path tooLong = dir.path() / (std::string(sizeof(sockaddr_un::sun_path), 'x') + ".sock");
+  EXPECT_THROW(UnixAddress(tooLong), std::runtime_error);
+  EXPECT_THROW(SeqPacketPeer::ConnectTo(tooLong), std::runtime_error);
+  EXPECT_THROW(FakeVirtualDevice(dir.path(), std::string(sizeof(sockaddr_un::sun_path), 'x'), {}),
+               std::runtime_error);
+  EXPECT_EQ(UnixAddress("/tmp/a.sock").sun_path, std::string("/tmp/a.sock"));
 }
 
 }  // namespace

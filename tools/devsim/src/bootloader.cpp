@@ -21,11 +21,6 @@ void storeLe32(std::span<std::uint8_t, 4> bytes, std::uint32_t value) {
   for (std::size_t i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
-// The data of PROGRAM_DEVICE and of a GET_DATA answer sit at the end of the report.
-std::span<std::uint8_t> rightAligned(std::span<std::uint8_t, kReportSize> report, std::size_t count) {
-  return report.last(count);
-}
-
 }  // namespace
 
 Bootloader::Bootloader(const Options& options)
@@ -54,7 +49,7 @@ Reaction Bootloader::handle(std::span<const std::uint8_t> report) {
       reaction.busyFor = options_.eraseTime;
       break;
     case Command::ProgramDevice:
-      program(packet, reaction);
+      program(address, size, packet, reaction);
       break;
     case Command::ProgramComplete:
       // The real bootloader flushes its write buffer here; this memory is written at once.
@@ -108,17 +103,16 @@ Report Bootloader::getDataAnswer(std::uint32_t address, std::size_t count) const
       if (std::uint64_t{address} + j / bytesPerAddress == corrupt) data[j] = static_cast<std::uint8_t>(~data[j]);
     }
   }
-  std::ranges::copy(data, rightAligned(packet, count).begin());
+  // Like the data of PROGRAM_DEVICE, the answer's data sit at the end of the report.
+  std::ranges::copy(data, std::span(packet).last(count).begin());
   return Report(packet.begin(), packet.end());
 }
 
-void Bootloader::program(const Packet& packet, Reaction& reaction) {
-  const std::size_t size = packet[kSizeOffset];
+void Bootloader::program(std::uint32_t address, std::size_t size, const Packet& packet, Reaction& reaction) {
   if (size > kMaxDataBytes) {
     reaction.notes.push_back("PROGRAM_DEVICE size " + std::to_string(size) + " is over 58: nothing written");
     return;
   }
-  const std::uint32_t address = loadLe32(std::span(packet).subspan<kAddressOffset, 4>());
   const std::size_t outside = memory_.program(address, std::span(packet).last(size));
   stats_.bytesProgrammed += size - outside;
   stats_.bytesOutsideRegions += outside;

@@ -77,7 +77,9 @@ std::optional<Error> prepareDeviceFolder(const std::filesystem::path& dir) {
 bool publisherIsAlive(const std::filesystem::path& propsPath) {
   const auto props = readProps(propsPath);
   const auto pid = props ? pidIn(*props) : std::nullopt;
-  return pid && (::kill(*pid, 0) == 0 || errno == EPERM);
+  // Only "no such process" means gone: a process we may not signal still runs, and so
+  // does one we cannot ask about, as far as anyone can tell.
+  return pid && (::kill(*pid, 0) == 0 || errno != ESRCH);
 }
 
 }  // namespace devsim

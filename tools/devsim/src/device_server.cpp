@@ -13,6 +13,7 @@
 
 #include "device_folder.h"
 #include "devsim/memory_dump.h"
+#include "replace_file.h"
 
 namespace devsim {
 
@@ -104,10 +105,7 @@ std::optional<Error> DeviceServer::listen() {
 }
 
 std::optional<Error> DeviceServer::publishProps() const {
-  std::filesystem::path aside = propsPath_;
-  aside += ".tmp";
-  {
-    std::ofstream out(aside, std::ios::binary | std::ios::trunc);
+  return replaceFile(propsPath_, "the device's props", [this](std::ostream& out) {
     out << "VendorID=" << options_.vendorId << '\n'
         << "ProductID=" << options_.productId << '\n'
         << "VersionNumber=" << options_.versionNumber << '\n'
@@ -115,22 +113,11 @@ std::optional<Error> DeviceServer::publishProps() const {
         << "Product=" << options_.product << '\n';
     if (options_.serialNumber) out << "SerialNumber=" << *options_.serialNumber << '\n';
     out << "Pid=" << ::getpid() << '\n';
-    out.flush();
-    if (!out) return Error{ErrorCode::FileSystem, "cannot write " + aside.string()};
-  }
-  // Renamed into place so that a host never reads half an identity.
-  std::error_code failure;
-  std::filesystem::rename(aside, propsPath_, failure);
-  if (failure) return Error{ErrorCode::FileSystem, "cannot publish " + propsPath_.string() + ": " + failure.message()};
-  return std::nullopt;
+  });
 }
 
 DeviceServer::~DeviceServer() {
-  if (filesPublished_) {
-    std::error_code ignored;
-    std::filesystem::remove(propsPath_, ignored);
-    std::filesystem::remove(socketPath_, ignored);
-  }
+  removeFiles();
   closeFd(connectionFd_);
   closeFd(listenFd_);
   closeFd(wakeFd_);
@@ -154,13 +141,15 @@ void DeviceServer::requestStop() noexcept {
   errno = savedErrno;
 }
 
+DeviceServer::Step DeviceServer::afterPollFailure() {
+  if (errno == EINTR) return Step::Continue;
+  std::cerr << "devsim: poll: " << std::strerror(errno) << '\n';
+  return Step::Stop;
+}
+
 DeviceServer::Step DeviceServer::waitForHost() {
   std::array<pollfd, 2> fds{{{wakeFd_, POLLIN, 0}, {listenFd_, POLLIN, 0}}};
-  if (::poll(fds.data(), fds.size(), -1) < 0) {
-    if (errno == EINTR) return Step::Continue;
-    std::cerr << "devsim: poll: " << std::strerror(errno) << '\n';
-    return Step::Stop;
-  }
+  if (::poll(fds.data(), fds.size(), -1) < 0) return afterPollFailure();
   if (fds[0].revents != 0) return Step::Stop;
   if ((fds[1].revents & POLLIN) == 0) return Step::Continue;
 
@@ -184,11 +173,7 @@ DeviceServer::Step DeviceServer::serveNextReport() {
   const int timeoutMs =
       ready ? -1 : static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(notBefore_ - now).count());
   std::array<pollfd, 2> fds{{{wakeFd_, POLLIN, 0}, {ready ? connectionFd_ : -1, POLLIN, 0}}};
-  if (::poll(fds.data(), fds.size(), timeoutMs) < 0) {
-    if (errno == EINTR) return Step::Continue;
-    std::cerr << "devsim: poll: " << std::strerror(errno) << '\n';
-    return Step::Stop;
-  }
+  if (::poll(fds.data(), fds.size(), timeoutMs) < 0) return afterPollFailure();
   if (fds[0].revents != 0) return Step::Stop;
   if (!ready || fds[1].revents == 0) return Step::Continue;
 
@@ -236,7 +221,7 @@ DeviceServer::Step DeviceServer::send(std::span<const std::uint8_t> report) {
     if (errno != EAGAIN) return Step::HostLeft;
     // The host is not reading; wait for room, but stay stoppable.
     std::array<pollfd, 2> fds{{{wakeFd_, POLLIN, 0}, {connectionFd_, POLLOUT, 0}}};
-    if (::poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) return Step::Stop;
+    if (::poll(fds.data(), fds.size(), -1) < 0 && afterPollFailure() == Step::Stop) return Step::Stop;
     if (fds[0].revents != 0) return Step::Stop;
   }
   if (traffic_) traffic_->sent(report);
@@ -254,16 +239,21 @@ void DeviceServer::endSession() {
 void DeviceServer::finish() {
   saveMemory();
   // Files first: a host that notices the closed connection then finds the device gone.
-  std::error_code ignored;
-  std::filesystem::remove(propsPath_, ignored);
-  std::filesystem::remove(socketPath_, ignored);
-  filesPublished_ = false;
+  removeFiles();
   closeFd(connectionFd_);
   closeFd(listenFd_);
   update([](DeviceActivity& activity) {
     activity.hostConnected = false;
     activity.ended = true;
   });
+}
+
+void DeviceServer::removeFiles() {
+  if (!filesPublished_) return;
+  std::error_code ignored;
+  std::filesystem::remove(propsPath_, ignored);
+  std::filesystem::remove(socketPath_, ignored);
+  filesPublished_ = false;
 }
 
 void DeviceServer::saveMemory() const {

@@ -1,26 +1,12 @@
 #include "devsim/memory.h"
 
 #include <algorithm>
-#include <array>
-#include <limits>
 
 namespace devsim {
 
 namespace {
 
-// Memory bytes per device address, by family. Family 2 devices may hold two bytes per
-// address; until the updater's programming and verification settle how they count, every
-// family is byte-addressed. A family that differs gets its entry set here.
-constexpr auto kBytesPerAddressByFamily = [] {
-  std::array<std::size_t, std::numeric_limits<std::uint8_t>::max() + 1> table{};
-  table.fill(1);
-  return table;
-}();
-
-}  // namespace
-
-std::size_t bytesPerAddressUnit(std::uint8_t family) { return kBytesPerAddressByFamily.at(family); }
-
+// The "old firmware" byte at a memory byte position; the same on every run.
 std::uint8_t oldFirmwareByte(std::uint64_t bytePosition) {
   // A mixing function rather than a generator, so that a byte does not depend on which
   // regions exist or on the order they are filled in.
@@ -29,6 +15,15 @@ std::uint8_t oldFirmwareByte(std::uint64_t bytePosition) {
   x = (x ^ (x >> 27)) * 0x94D049BB133111EBu;
   x ^= x >> 31;
   return static_cast<std::uint8_t>(x);
+}
+
+}  // namespace
+
+std::size_t bytesPerAddressUnit(std::uint8_t /*family*/) {
+  // Family 2 devices may hold two bytes per address; until the updater's programming and
+  // verification settle how they count, every family is byte-addressed. This is the one
+  // place to change when family 2 differs: the rest of the memory follows from it.
+  return 1;
 }
 
 DeviceMemory::DeviceMemory(std::span<const RegionLayout> regions, std::uint8_t family,

@@ -7,10 +7,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <span>
 
 #include "devsim/traffic_log.h"
+#include "replace_file.h"
 
 namespace devsim {
 
@@ -36,21 +36,7 @@ void writeMemoryDump(std::ostream& out, const DeviceMemory& memory) {
 }
 
 std::optional<Error> saveMemoryDump(const std::filesystem::path& path, const DeviceMemory& memory) {
-  std::filesystem::path aside = path;
-  aside += ".tmp";
-  {
-    std::ofstream out(aside, std::ios::binary | std::ios::trunc);
-    writeMemoryDump(out, memory);
-    out.flush();
-    if (!out) return Error{ErrorCode::FileSystem, "cannot write the memory dump " + aside.string()};
-  }
-  std::error_code failure;
-  std::filesystem::rename(aside, path, failure);
-  if (failure) {
-    return Error{ErrorCode::FileSystem, "cannot put the memory dump in place at " + path.string() + ": " +
-                                            failure.message()};
-  }
-  return std::nullopt;
+  return replaceFile(path, "the memory dump", [&memory](std::ostream& out) { writeMemoryDump(out, memory); });
 }
 
 }  // namespace devsim

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <map>
 #include <set>
+#include <utility>
 
 namespace devsim {
 
@@ -132,10 +133,10 @@ OptionParser number(std::uint64_t max, Setter set) {
           }};
 }
 
+// Text is checked with the rest by validateOptions, which in-process users call too.
 OptionParser text(std::function<void(Options&, std::string)> set) {
-  return {Kind::Value, [set](std::string_view option, std::string_view value, ParsedCommandLine& out)
+  return {Kind::Value, [set](std::string_view, std::string_view value, ParsedCommandLine& out)
                            -> std::optional<Error> {
-            if (!isSingleLine(value)) return invalid(option, value, "must be one line of text");
             set(out.options, std::string(value));
             return std::nullopt;
           }};
@@ -161,12 +162,7 @@ const std::map<std::string_view, OptionParser>& optionTable() {
   using std::uint8_t;
   static const std::map<std::string_view, OptionParser> table = {
       {"--help", flag([](ParsedCommandLine& out) { out.helpRequested = true; })},
-      {"--name", {Kind::Value, [](std::string_view option, std::string_view value, ParsedCommandLine& out)
-                                   -> std::optional<Error> {
-                    if (!isValidName(value)) return invalid(option, value, kNameRule);
-                    out.options.name = std::string(value);
-                    return std::nullopt;
-                  }}},
+      {"--name", text([](Options& o, std::string t) { o.name = std::move(t); })},
       {"--dir", path(&Options::dir)},
       {"--vid", number(0xFFFF, [](Options& o, auto v) { o.vendorId = static_cast<std::uint16_t>(v); })},
       {"--pid", number(0xFFFF, [](Options& o, auto v) { o.productId = static_cast<std::uint16_t>(v); })},
@@ -264,11 +260,13 @@ std::optional<Error> validateOptions(const Options& options) {
   if (!isValidName(options.name)) {
     return invalid("--name", options.name, kNameRule);
   }
-  for (const std::string* text : {&options.manufacturer, &options.product}) {
-    if (!isSingleLine(*text)) return invalid("--manufacturer/--product", *text, "must be one line of text");
-  }
-  if (options.serialNumber && !isSingleLine(*options.serialNumber)) {
-    return invalid("--serial", *options.serialNumber, "must be one line of text");
+  const std::pair<std::string_view, std::string_view> texts[] = {
+      {"--manufacturer", options.manufacturer},
+      {"--product", options.product},
+      {"--serial", options.serialNumber ? std::string_view(*options.serialNumber) : ""},
+  };
+  for (const auto& [option, text] : texts) {
+    if (!isSingleLine(text)) return invalid(option, text, "must be one line of text");
   }
   if (options.faults.answerLength && *options.faults.answerLength > kMaxAnswerLength) {
     return Error{ErrorCode::InvalidValue, "--report-length: at most " + std::to_string(kMaxAnswerLength)};

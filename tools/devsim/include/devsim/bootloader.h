@@ -65,7 +65,8 @@ class Bootloader {
 
   Report queryAnswer() const;
   Report getDataAnswer(std::uint32_t address, std::size_t count) const;
-  void program(const Packet& packet, Reaction& reaction);
+  // `packet` holds the `size` data bytes at its end.
+  void program(std::uint32_t address, std::size_t size, const Packet& packet, Reaction& reaction);
   void answer(Report report, Reaction& reaction) const;
 
   Options options_;

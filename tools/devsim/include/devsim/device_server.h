@@ -51,7 +51,6 @@ class DeviceServer {
   DeviceServer& operator=(const DeviceServer&) = delete;
 
   const std::filesystem::path& socketPath() const { return socketPath_; }  // absolute
-  const std::filesystem::path& propsPath() const { return propsPath_; }
 
   // Serves hosts until asked to stop or until the device vanishes; then removes the
   // files. Runs once per server.
@@ -79,8 +78,11 @@ class DeviceServer {
   Step serveNextReport();
   Step process(std::span<const std::uint8_t> report);
   Step send(std::span<const std::uint8_t> report);
+  // A signal cuts a wait short and is no reason to stop; anything else poll fails with is.
+  static Step afterPollFailure();
   void endSession();
   void finish();
+  void removeFiles();
   void saveMemory() const;
   template <typename Change>
   void update(Change change);

@@ -56,7 +56,4 @@ class DeviceMemory {
   std::vector<RegionMemory> regions_;
 };
 
-// The "old firmware" byte at a memory byte position; the same on every run.
-std::uint8_t oldFirmwareByte(std::uint64_t bytePosition);
-
 }  // namespace devsim

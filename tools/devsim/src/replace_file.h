@@ -1,0 +1,19 @@
+// Files that others read while the simulator runs.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string_view>
+
+#include "devsim/result.h"
+
+namespace devsim {
+
+// Replaces `path` as a whole with what `write` puts out: written aside, then renamed into
+// place, so that a reader never sees half a file. `what` names the file in errors.
+std::optional<Error> replaceFile(const std::filesystem::path& path, std::string_view what,
+                                 const std::function<void(std::ostream&)>& write);
+
+}  // namespace devsim
