@@ -1,5 +1,6 @@
 // Ticks: the framework's coarse clock, 60 ticks per second since the program started.
-// Waits with a time-out are measured in ticks. Tests replace the source so that a
+// Waits with a time-out are measured in ticks. The ticks follow the framework's clock (a test
+// may drive it, see clock.h); tests may also replace the tick source alone, so that a
 // two-second time-out runs in no time.
 #pragma once
 

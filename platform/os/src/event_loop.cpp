@@ -13,6 +13,16 @@ namespace {
 constexpr double kShortestIdleWaitSeconds = 0.001;
 constexpr double kTicksPerSecond = 60.0;
 
+struct IdleHook {
+  OSEventLoopIdleHook hook = nullptr;
+  void* context = nullptr;
+};
+
+IdleHook& currentIdleHook() {
+  static IdleHook idleHook;
+  return idleHook;
+}
+
 }  // namespace
 
 extern "C" {
@@ -21,7 +31,14 @@ bool OSRunEventLoopOnce(double maxWaitSeconds) {
   const double wait = os::events::mainQueueIsEmpty() ? maxWaitSeconds : 0.0;
   const bool sourcesRan = os::runloop::mainRunLoop().serviceReadySources(wait);
   const std::size_t dispatched = os::events::dispatchQueuedEvents();
-  return sourcesRan || dispatched > 0;
+  const bool ran = sourcesRan || dispatched > 0;
+  const IdleHook idle = currentIdleHook();  // a copy: the hook may replace itself
+  if (!ran && wait > 0 && idle.hook != nullptr) idle.hook(wait, idle.context);
+  return ran;
+}
+
+void OSSetEventLoopIdleHook(OSEventLoopIdleHook hook, void* context) {
+  currentIdleHook() = IdleHook{hook, context};
 }
 
 Boolean WaitNextEvent(EventMask, EventRecord* event, UInt32 sleepTicks, RgnHandle) {

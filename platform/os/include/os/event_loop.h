@@ -13,4 +13,10 @@ extern "C" {
 // first (0, less or NaN: does not wait). True when a source ran or an event was dispatched.
 OS_API bool OSRunEventLoopOnce(double maxWaitSeconds);
 
+// Told after every pass that was allowed to wait and found nothing to do, with the time it
+// was allowed to wait. A clock that tests drive lets time pass here, so that a wait measured
+// against it (a read with a time-out) ends without the test sleeping. Null removes it.
+typedef void (*OSEventLoopIdleHook)(double allowedWaitSeconds, void* context);
+OS_API void OSSetEventLoopIdleHook(OSEventLoopIdleHook hook, void* context);
+
 }  // extern "C"

@@ -1,0 +1,84 @@
+// The front end for a terminal, used where there is no display. Windows show as their title
+// and texts, printed as they change; the progress bar is redrawn in place on a terminal and
+// printed as sparse lines otherwise; a message box is printed verbatim.
+//
+// The user types a line: the key shown next to an enabled button (or its caption) presses
+// it, the quit item's key quits, "<field>=<text>" fills an edit field. A message box waits
+// for Enter when the input is a terminal and is taken as read otherwise, so that a script can
+// drive the whole program through standard input.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "os/run_loop.h"
+#include "ui/front_end.h"
+
+namespace fw {
+
+class PushButton;
+
+class TerminalFrontEnd final : public FrontEnd {
+ public:
+  // input: the descriptor the user types on; output: where the windows are shown. Installs
+  // itself as the front end while it lives.
+  TerminalFrontEnd(int input, std::FILE* output);
+  ~TerminalFrontEnd() override;
+  TerminalFrontEnd(const TerminalFrontEnd&) = delete;
+  TerminalFrontEnd& operator=(const TerminalFrontEnd&) = delete;
+
+  void WindowOpened(Window& window) override;
+  void WindowModal(Window&) override {}
+  void WindowClosed(Window& window) override;
+  void WindowChanged(Window& window) override;
+  void ControlChanged(Control& control) override;
+  void RedrawNow(Control& control) override;
+  void ShowMessage(MessageBox& box) override;
+  void HideMessage(MessageBox& box) override;
+  void Beep() override;
+  void MenuBarInstalled(MenuBar& menuBar) override;
+  void Update() override;
+  void Yield() override;
+  std::optional<double> MaxWaitSeconds() override { return std::nullopt; }
+
+  // Takes what the user typed; called when the input descriptor is readable.
+  void ReadInput();
+
+ private:
+  struct Drawn {
+    std::string text;
+    bool enabled = true;
+    int32_t tenth = -1;  // progress bars: the last tenth printed
+  };
+
+  void Print(const std::string& line);
+  void Draw(Control& control);
+  void DrawProgress(const class ProgressBar& bar);
+  void PrintKeys(const Window& window);
+  std::string KeyFor(const PushButton& button);
+  void TakeLine(std::string line);
+  bool PressByKey(const std::string& key);
+  bool FillField(const std::string& line);
+
+  int input_;
+  std::FILE* output_;
+  bool outputIsTerminal_;
+  bool inputIsTerminal_;
+  FrontEnd* previous_;
+  CFRunLoopSourceRef inputSource_ = nullptr;
+  std::string pendingInput_;
+  MenuBar* menuBar_ = nullptr;
+  std::vector<MessageBox*> boxes_;
+  std::set<Control*> dirty_;
+  std::map<const Control*, Drawn> drawn_;
+  std::map<const Control*, std::string> keys_;
+  std::map<const Window*, std::string> titles_;
+  bool progressLineOpen_ = false;
+};
+
+}  // namespace fw

@@ -1,0 +1,39 @@
+#include "ui/menu.h"
+
+#include <utility>
+
+#include "ui/application.h"
+
+namespace fw {
+
+void MenuItem::Append(Ref<MenuItem> item) {
+  if (item) children_.push_back(std::move(item));
+}
+
+Ref<MenuItem> MenuItem::Child(std::string_view name) const {
+  for (const Ref<MenuItem>& child : children_) {
+    if (child->Name == name) return child;
+  }
+  return nullptr;
+}
+
+void QuitMenuItem::Choose() { Quit(0); }
+
+std::string KeyboardShortcutForDisplay(std::string_view shortcut) {
+  // The program was written where the command key leads the shortcuts; here Ctrl does.
+  constexpr std::string_view kCommand = "Cmd+";
+  if (shortcut.starts_with(kCommand)) return "Ctrl+" + std::string(shortcut.substr(kCommand.size()));
+  return std::string(shortcut);
+}
+
+Ref<MenuItem> FindMenuItemByShortcut(const MenuItem& root, std::string_view display) {
+  for (const Ref<MenuItem>& child : root.Children()) {
+    if (!child->KeyboardShortcut.empty() && KeyboardShortcutForDisplay(child->KeyboardShortcut) == display) {
+      return child;
+    }
+    if (Ref<MenuItem> found = FindMenuItemByShortcut(*child, display)) return found;
+  }
+  return nullptr;
+}
+
+}  // namespace fw
