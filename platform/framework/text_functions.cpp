@@ -94,4 +94,34 @@ int32_t IntegerFromDouble(double value) {
   return static_cast<int32_t>(static_cast<uint32_t>(wrapped));
 }
 
+int64_t Len(std::string_view text) {
+  int64_t characters = 0;
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 1;
+    size_t taken = 1;
+    while (taken < length && i + taken < text.size() &&
+           (static_cast<unsigned char>(text[i + taken]) & 0xC0) == 0x80) {
+      ++taken;
+    }
+    // A character cut short counts its lead byte alone; the rest count on their own.
+    i += taken == length ? length : 1;
+    ++characters;
+  }
+  return characters;
+}
+
+std::string NthFieldB(std::string_view text, std::string_view separator, int64_t n) {
+  if (n < 1 || separator.empty()) return {};
+  size_t start = 0;
+  for (int64_t field = 1; field < n; ++field) {
+    const size_t found = text.find(separator, start);
+    if (found == std::string_view::npos) return {};
+    start = found + separator.size();
+  }
+  const size_t end = text.find(separator, start);
+  return std::string(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+}
+
 }  // namespace fw

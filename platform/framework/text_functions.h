@@ -27,6 +27,15 @@ std::string Hex(int32_t n);
 // "&h" alone as 0. Reading stops at the first character that does not belong to the number.
 double Val(std::string_view text);
 
+// Length of text in characters (UTF-8; a byte that starts no valid character counts as one)
+// and in bytes.
+int64_t Len(std::string_view text);
+inline int64_t LenB(std::string_view text) { return static_cast<int64_t>(text.size()); }
+
+// Field n (counted from 1) of text split at every occurrence of separator, byte-wise; empty
+// when text has fewer fields, when n is below 1 or the separator is empty.
+std::string NthFieldB(std::string_view text, std::string_view separator, int64_t n);
+
 // A Double as the 32-bit Integer it is assigned to: the fraction is cut off, values outside
 // the 32-bit range wrap around (so Val("&hFFFFFFFF") gives -1), and NaN or infinities give 0.
 int32_t IntegerFromDouble(double value);

@@ -170,3 +170,23 @@ TEST(FrameworkText, DoublesBecomeIntegersByCuttingAndWrapping) {
 }
 
 }  // namespace
+
+TEST(FrameworkText, NthFieldBCountsFieldsFromOneByteWise) {
+  EXPECT_EQ(fw::NthFieldB("x$1.0$Title", "$", 1), "x");
+  EXPECT_EQ(fw::NthFieldB("x$1.0$Title", "$", 3), "Title");
+  EXPECT_EQ(fw::NthFieldB("x$1.0$Title", "$", 4), "");
+  EXPECT_EQ(fw::NthFieldB("a$$b", "$", 2), "");
+  EXPECT_EQ(fw::NthFieldB("a$$b", "$", 3), "b");
+  EXPECT_EQ(fw::NthFieldB("a$b$", "$", 3), "");
+  EXPECT_EQ(fw::NthFieldB("a\xA5$b", "$", 1), "a\xA5");
+  EXPECT_EQ(fw::NthFieldB("a$b", "$", 0), "");
+  EXPECT_EQ(fw::NthFieldB("a$b", "", 1), "");
+}
+
+TEST(FrameworkText, LenCountsCharactersAndLenBBytes) {
+  EXPECT_EQ(fw::Len(""), 0);
+  EXPECT_EQ(fw::Len("Ger\xC3\xA4t"), 5);
+  EXPECT_EQ(fw::LenB("Ger\xC3\xA4t"), 6);
+  EXPECT_EQ(fw::Len("\xC3"), 1) << "a character cut short";
+  EXPECT_EQ(fw::Len("\xFF\xFE"), 2);
+}
