@@ -22,8 +22,8 @@ using protocol_test::Recorder;
 using protocol_test::SteppingClock;
 using Clock = std::chrono::steady_clock;
 
-constexpr uint16_t kVendorId = 1240;
-constexpr uint16_t kProductId = 60;
+constexpr uint16_t kVendorId = 0x1234;
+constexpr uint16_t kProductId = 0x5678;
 
 double ThreadCpuSeconds() {
   timespec now{};
