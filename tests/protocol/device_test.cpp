@@ -89,6 +89,8 @@ class ProtocolDevice : public ::testing::Test {
 
   static inline std::unique_ptr<testsupport::IsolatedDevices> devices_;
   std::unique_ptr<devsim::BackgroundDevice> simulator_;
+  // Keeps the lines a test does not read out of the system log.
+  Recorder unread_;
 };
 
 TEST_F(ProtocolDevice, TheQueryAnswerComesBackLittleEndianAndParses) {
