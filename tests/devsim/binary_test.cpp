@@ -28,8 +28,8 @@ BackgroundProcess startDevsim(const std::vector<std::string>& args) {
 }
 
 std::vector<std::string> deviceArgs(const TempDir& dir, std::vector<std::string> extra = {}) {
-  std::vector<std::string> args = {"--name", "board", "--dir", dir.path().string(), "--vid", "0x04D8",
-                                   "--pid", "0x003C"};
+  std::vector<std::string> args = {"--name", "board", "--dir", dir.path().string(), "--vid", "0x1234",
+                                   "--pid", "0x5678"};
   args.insert(args.end(), extra.begin(), extra.end());
   return args;
 }
@@ -42,7 +42,7 @@ TEST(DevsimBinary, ReadyLineComesAfterTheProps) {
   EXPECT_EQ(*ready, "READY " + (dir.path() / "board.sock").string());
 
   std::string props = ReadFile(dir.path() / "board.props");
-  EXPECT_NE(props.find("VendorID=1240\nProductID=60\n"), std::string::npos) << props;
+  EXPECT_NE(props.find("VendorID=4660\nProductID=22136\n"), std::string::npos) << props;
   EXPECT_EQ(props.find("SerialNumber"), std::string::npos) << props;
   EXPECT_NE(props.find("\nPid="), std::string::npos) << props;
 

@@ -41,7 +41,7 @@ TEST(DevsimServer, PublishesIdentityOnceListening) {
   auto device = StartSimulator(options);
   EXPECT_EQ(device->socketPath(), dir.path() / "board-1.sock");
   EXPECT_EQ(ReadFile(dir.path() / "board-1.props"),
-            "VendorID=1240\nProductID=60\nVersionNumber=258\nManufacturer=Trovák\n"
+            "VendorID=4660\nProductID=22136\nVersionNumber=258\nManufacturer=Trovák\n"
             "Product=Trovak Bootloader\nSerialNumber=\nPid=" + std::to_string(::getpid()) + "\n");
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "board-1.props.tmp"));
   auto host = SeqPacketPeer::ConnectTo(device->socketPath());

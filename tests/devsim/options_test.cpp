@@ -11,7 +11,7 @@ namespace {
 
 Result<ParsedCommandLine> parse(std::vector<std::string_view> args) { return parseCommandLine(args); }
 
-const std::vector<std::string_view> kRequired = {"--name", "dev", "--vid", "0x04D8", "--pid", "60"};
+const std::vector<std::string_view> kRequired = {"--name", "dev", "--vid", "0x1234", "--pid", "22136"};
 
 std::vector<std::string_view> withRequired(std::vector<std::string_view> extra) {
   std::vector<std::string_view> args = kRequired;
@@ -24,8 +24,8 @@ TEST(DevsimOptions, RequiredOnlyGivesDefaults) {
   ASSERT_TRUE(parsed) << parsed.error().message;
   const Options& options = parsed.value().options;
   EXPECT_EQ(options.name, "dev");
-  EXPECT_EQ(options.vendorId, 0x04D8);
-  EXPECT_EQ(options.productId, 60);
+  EXPECT_EQ(options.vendorId, 0x1234);
+  EXPECT_EQ(options.productId, 22136);
   EXPECT_EQ(options.bytesPerPacket, 56);
   EXPECT_EQ(options.family, 1);
   EXPECT_EQ(options.regions, defaultRegions());

@@ -1,8 +1,11 @@
 // Connecting to the current device and sending output reports, against a hand-made virtual
 // device that shows exactly what went over the wire.
+#include <cerrno>
 #include <climits>
+#include <cstring>
 
 #include "memory_block.h"
+#include "os/debug_log.h"
 #include "orvane_test_support.h"
 #include "plugin_decls/entry_points.h"
 #include "plugin_host.h"
@@ -38,8 +41,17 @@ TEST_F(OrvaneConnection, ADeviceThatCannotBeOpenedFailsWithThree) {
   fake.StopListening();
   auto device = fw::MakeRef<RecordingDevice>();
   ASSERT_TRUE(device->FindFirstDevice());
+  std::vector<std::string> logged;
+  OSSetDebugLogSink(
+      [](const char* line, void* lines) { static_cast<std::vector<std::string>*>(lines)->emplace_back(line); },
+      &logged);
   device->Connect();
+  OSSetDebugLogSink(nullptr, nullptr);
   EXPECT_EQ(device->Lasterror(), 3);
+  // The debug log tells which device and why.
+  ASSERT_EQ(logged.size(), 1u);
+  EXPECT_NE(logged[0].find((folders.virtualDir() / "deaf.sock").string()), std::string::npos) << logged[0];
+  EXPECT_NE(logged[0].find(std::strerror(ECONNREFUSED)), std::string::npos) << logged[0];
   device->Disconnect();
   EXPECT_EQ(device->Lasterror(), 0);
 }

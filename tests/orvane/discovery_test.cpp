@@ -53,10 +53,10 @@ TEST_F(OrvaneDiscovery, WithoutAnyDeviceTheWalkEndsAtOnceAndLetsGoOfItsIterator)
 }
 
 TEST_F(OrvaneDiscovery, WalksEveryDeviceWithLasterrorAsTheTableSays) {
-  devsim::Options firstOptions = SimulatorOptions(folders.virtualDir(), "a", 0x04D8, 0x003C);
+  devsim::Options firstOptions = SimulatorOptions(folders.virtualDir(), "a", 0x1234, 0x5678);
   firstOptions.versionNumber = 0x0102;
   firstOptions.serialNumber = "SN-1";
-  devsim::Options secondOptions = SimulatorOptions(folders.virtualDir(), "b", 0x1234, 0x5678);
+  devsim::Options secondOptions = SimulatorOptions(folders.virtualDir(), "b", 0x1235, 0x5679);
   secondOptions.manufacturer = "Other";
   secondOptions.product = "Second";
   auto first = StartSimulator(firstOptions);
@@ -66,9 +66,9 @@ TEST_F(OrvaneDiscovery, WalksEveryDeviceWithLasterrorAsTheTableSays) {
   device->SetLasterror(5);
   ASSERT_TRUE(device->FindFirstDevice());
   EXPECT_EQ(device->Lasterror(), -1);  // even though a device was found
-  EXPECT_EQ(device->VendorID(), 0x04D8);
+  EXPECT_EQ(device->VendorID(), 0x1234);
   EXPECT_EQ(device->Lasterror(), 0);
-  EXPECT_EQ(device->ProductID(), 0x003C);
+  EXPECT_EQ(device->ProductID(), 0x5678);
   EXPECT_EQ(device->VersionNumber(), 0x0102);
   EXPECT_EQ(device->Manufacturer(), "Trovak");
   EXPECT_EQ(device->Product(), "Trovak Bootloader");
@@ -78,8 +78,8 @@ TEST_F(OrvaneDiscovery, WalksEveryDeviceWithLasterrorAsTheTableSays) {
   device->SetLasterror(7);
   ASSERT_TRUE(device->FindNextDevice());
   EXPECT_EQ(device->Lasterror(), 7);  // the walk's next step leaves it alone
-  EXPECT_EQ(device->VendorID(), 0x1234);
-  EXPECT_EQ(device->ProductID(), 0x5678);
+  EXPECT_EQ(device->VendorID(), 0x1235);
+  EXPECT_EQ(device->ProductID(), 0x5679);
   EXPECT_EQ(device->Manufacturer(), "Other");
   EXPECT_EQ(device->Product(), "Second");
 
@@ -90,12 +90,12 @@ TEST_F(OrvaneDiscovery, WalksEveryDeviceWithLasterrorAsTheTableSays) {
 
   // A new walk starts from the first device again.
   ASSERT_TRUE(device->FindFirstDevice());
-  EXPECT_EQ(device->VendorID(), 0x04D8);
+  EXPECT_EQ(device->VendorID(), 0x1234);
 }
 
 TEST_F(OrvaneDiscovery, GettersTellAMissingKeyFromAnEmptyText) {
   FakeVirtualDevice fake(folders.virtualDir(), "fake",
-                         {{"ProductID", "60"}, {"Product", "Ger\xC3\xA4t"}, {"SerialNumber", ""}});
+                         {{"ProductID", "22136"}, {"Product", "Ger\xC3\xA4t"}, {"SerialNumber", ""}});
   auto device = fw::MakeRef<RecordingDevice>();
   ASSERT_TRUE(device->FindFirstDevice());
 
@@ -108,7 +108,7 @@ TEST_F(OrvaneDiscovery, GettersTellAMissingKeyFromAnEmptyText) {
 
   EXPECT_EQ(device->VendorID(), 0);
   EXPECT_EQ(device->Lasterror(), -1);
-  EXPECT_EQ(device->ProductID(), 60);
+  EXPECT_EQ(device->ProductID(), 22136);
   EXPECT_EQ(device->Lasterror(), 0);
   EXPECT_EQ(device->VersionNumber(), 0);
   EXPECT_EQ(device->Lasterror(), -1);

@@ -64,13 +64,13 @@ TEST_F(OrvaneEvents, TheSimulatorAnswersAQueryAndItsDisappearanceIsReported) {
 
 TEST_F(OrvaneEvents, AKilledSimulatorProcessIsReportedAsRemoved) {
   testsupport::BackgroundProcess simulator({DEVSIM_BINARY, "--name", "proc", "--dir",
-                                            folders.virtualDir().string(), "--vid", "1240", "--pid", "60"});
+                                            folders.virtualDir().string(), "--vid", "4660", "--pid", "22136"});
   // The simulator says it is listening once its device is published.
   const auto ready = simulator.ReadLine();
   ASSERT_TRUE(ready && ready->starts_with("READY")) << simulator.ReadAllStderr(100ms);
   auto device = fw::MakeRef<RecordingDevice>();
   ASSERT_NO_FATAL_FAILURE(ConnectFirst(*device));
-  EXPECT_EQ(device->VendorID(), 1240);
+  EXPECT_EQ(device->VendorID(), 4660);
   device->InstallCallback();
 
   simulator.Signal(SIGKILL);

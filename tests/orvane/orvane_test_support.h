@@ -71,7 +71,7 @@ std::string Text(std::span<const uint8_t> bytes);
 
 // The identity of a hand-made virtual device: a device of the updater's kind unless the
 // ids say otherwise.
-FakeVirtualDevice::Properties FakeProps(int vendorId = 0x04D8, int productId = 0x003C);
+FakeVirtualDevice::Properties FakeProps(int vendorId = 0x1234, int productId = 0x5678);
 
 // Every test: plug-ins loaded, device folders of its own, no probe events left over, and
 // every host string it made released again by its end.

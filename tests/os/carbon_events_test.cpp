@@ -351,7 +351,7 @@ class OsWaitNextEvent : public ::testing::Test {
   void TearDown() override { RemoveEventHandler(handler_); }
 
   IsolatedDevices isolated_;
-  FakeVirtualDevice fake_{isolated_.virtualDir(), "bootloader", {{"VendorID", "1240"}, {"ProductID", "60"}}};
+  FakeVirtualDevice fake_{isolated_.virtualDir(), "bootloader", {{"VendorID", "4660"}, {"ProductID", "22136"}}};
   ReportBridge bridge_;
   EventHandlerRef handler_ = nullptr;
   std::optional<ConnectedDevice> connected_;

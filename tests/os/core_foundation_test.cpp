@@ -54,10 +54,10 @@ TEST(OsCoreFoundation, NumbersConvertAndReportWhatDoesNotFit) {
   EXPECT_EQ(asLong, large);
   CFRelease(number);
 
-  const int vendor = 0x04D8;
+  const int vendor = 0x1234;
   number = CFNumberCreate(kCFAllocatorDefault, kCFNumberIntType, &vendor);
   EXPECT_TRUE(CFNumberGetValue(number, kCFNumberIntType, &asInt));
-  EXPECT_EQ(asInt, 0x04D8);
+  EXPECT_EQ(asInt, 0x1234);
   std::int8_t asByte = 0;
   EXPECT_FALSE(CFNumberGetValue(number, kCFNumberSInt8Type, &asByte));
   EXPECT_FALSE(CFNumberGetValue(number, 6 /* a float type */, &asLong));

@@ -19,8 +19,8 @@ class OsHidraw : public ::testing::Test {
  protected:
   void addUsbNode(const std::string& node, const std::string& hidId, const std::map<std::string, std::string>& usbFiles) {
     const fs::path usbDevice = isolated_.sysfsRoot() / "devices" / ("usb-" + node);
-    const fs::path hidDevice = usbDevice / "1-1:1.0" / "0003:04D8:003C.0001";
-    WriteFile(usbDevice / "idVendor", "04d8\n");
+    const fs::path hidDevice = usbDevice / "1-1:1.0" / "0003:1234:5678.0001";
+    WriteFile(usbDevice / "idVendor", "1234\n");
     for (const auto& [name, contents] : usbFiles) WriteFile(usbDevice / name, contents + "\n");
     WriteFile(hidDevice / "uevent", "DRIVER=hid-generic\nHID_ID=" + hidId + "\nHID_NAME=Trovak Bootloader\nHID_UNIQ=\n");
     fs::create_directories(isolated_.sysfsRoot() / node);
@@ -41,27 +41,27 @@ class OsHidraw : public ::testing::Test {
 };
 
 TEST_F(OsHidraw, NodesEnumerateInNumberOrderWithSysfsIdentity) {
-  addPlainNode("hidraw10", "HID_ID=0005:0000046D:0000B01A\nHID_NAME=BT Keyboard\nHID_UNIQ=aa:bb:cc\n");
-  addUsbNode("hidraw2", "0003:000004D8:0000003C",
+  addPlainNode("hidraw10", "HID_ID=0005:00001236:0000567A\nHID_NAME=BT Keyboard\nHID_UNIQ=aa:bb:cc\n");
+  addUsbNode("hidraw2", "0003:00001234:00005678",
              {{"bcdDevice", "0102"}, {"manufacturer", "Trovak GmbH"}, {"product", "Boot Loader"}});
-  addPlainNode("hidraw0", "HID_ID=0018:00001234:00005678\nHID_NAME=\nHID_UNIQ=\n");
+  addPlainNode("hidraw0", "HID_ID=0018:00001235:00005679\nHID_NAME=\nHID_UNIQ=\n");
   fs::create_directories(isolated_.sysfsRoot() / "hidrawX");  // not a node
 
   MatchedDevices devices;
   ASSERT_EQ(devices.size(), 3u);
 
-  EXPECT_EQ(numberProperty(devices[0], "VendorID"), 0x1234);
+  EXPECT_EQ(numberProperty(devices[0], "VendorID"), 0x1235);
   EXPECT_EQ(textProperty(devices[0], "Product"), std::nullopt) << "an empty HID_NAME tells nothing";
   EXPECT_EQ(textProperty(devices[0], "SerialNumber"), std::nullopt);
 
-  EXPECT_EQ(numberProperty(devices[1], "VendorID"), 0x04D8);
-  EXPECT_EQ(numberProperty(devices[1], "ProductID"), 0x003C);
+  EXPECT_EQ(numberProperty(devices[1], "VendorID"), 0x1234);
+  EXPECT_EQ(numberProperty(devices[1], "ProductID"), 0x5678);
   EXPECT_EQ(numberProperty(devices[1], "VersionNumber"), 0x0102);
   EXPECT_EQ(textProperty(devices[1], "Manufacturer"), "Trovak GmbH");
   EXPECT_EQ(textProperty(devices[1], "Product"), "Boot Loader");
   EXPECT_EQ(textProperty(devices[1], "SerialNumber"), std::nullopt) << "the USB device has no serial";
 
-  EXPECT_EQ(numberProperty(devices[2], "ProductID"), 0xB01A);
+  EXPECT_EQ(numberProperty(devices[2], "ProductID"), 0x567A);
   EXPECT_EQ(textProperty(devices[2], "Product"), "BT Keyboard");
   EXPECT_EQ(textProperty(devices[2], "SerialNumber"), "aa:bb:cc");
   EXPECT_EQ(textProperty(devices[2], "Manufacturer"), std::nullopt);
@@ -86,7 +86,7 @@ TEST_F(OsHidraw, SysfsFilesThatAreNoRegularFileTellNothing) {
 }
 
 TEST_F(OsHidraw, ReportsTravelThroughTheNodeAndUnplugIsRemoval) {
-  addUsbNode("hidraw0", "0003:000004D8:0000003C", {{"bcdDevice", "0001"}});
+  addUsbNode("hidraw0", "0003:00001234:00005678", {{"bcdDevice", "0001"}});
   PtyNode pty;
   plugIn("hidraw0", pty);
   MatchedDevices devices;
@@ -112,7 +112,7 @@ TEST_F(OsHidraw, ReportsTravelThroughTheNodeAndUnplugIsRemoval) {
 }
 
 TEST_F(OsHidraw, UnopenableNodeIsLoggedWithItsCause) {
-  addUsbNode("hidraw3", "0003:000004D8:0000003C", {});
+  addUsbNode("hidraw3", "0003:00001234:00005678", {});
   MatchedDevices devices;
   LogCapture log;
   ConnectedDevice connected(devices[0]);
@@ -124,14 +124,14 @@ TEST_F(OsHidraw, UnopenableNodeIsLoggedWithItsCause) {
 }
 
 TEST_F(OsHidraw, NodeGoneFromSysfsHasNoInterface) {
-  addUsbNode("hidraw0", "0003:000004D8:0000003C", {});
+  addUsbNode("hidraw0", "0003:00001234:00005678", {});
   MatchedDevices devices;
   fs::remove_all(isolated_.sysfsRoot() / "hidraw0");
   EXPECT_EQ(CreatePlugIn(devices[0]).result, kIOReturnNoDevice);
 }
 
 TEST_F(OsHidraw, ReopeningANodeGoneFromSysfsIsNoDevice) {
-  addUsbNode("hidraw0", "0003:000004D8:0000003C", {});
+  addUsbNode("hidraw0", "0003:00001234:00005678", {});
   PtyNode pty;
   plugIn("hidraw0", pty);
   MatchedDevices devices;

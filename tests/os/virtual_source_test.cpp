@@ -14,7 +14,7 @@ namespace {
 using namespace ostest;
 
 std::map<std::string, std::string> bootloaderProperties() {
-  return {{"VendorID", "1240"},      {"ProductID", "60"},           {"VersionNumber", "258"},
+  return {{"VendorID", "4660"},      {"ProductID", "22136"},           {"VersionNumber", "258"},
           {"Manufacturer", "Trovak"}, {"Product", "Ger\xC3\xA4t"}, {"SerialNumber", "SN-0001"}};
 }
 
@@ -30,8 +30,8 @@ TEST_F(OsVirtualDevices, EnumeratedInNameOrderWithTheirIdentity) {
 
   MatchedDevices devices;
   ASSERT_EQ(devices.size(), 2u);
-  EXPECT_EQ(numberProperty(devices[0], "VendorID"), 1240);
-  EXPECT_EQ(numberProperty(devices[0], "ProductID"), 60);
+  EXPECT_EQ(numberProperty(devices[0], "VendorID"), 4660);
+  EXPECT_EQ(numberProperty(devices[0], "ProductID"), 22136);
   EXPECT_EQ(numberProperty(devices[0], "VersionNumber"), 258);
   EXPECT_EQ(textProperty(devices[0], "Manufacturer"), "Trovak");
   EXPECT_EQ(textProperty(devices[0], "Product"), "Ger\xC3\xA4t");
@@ -40,7 +40,7 @@ TEST_F(OsVirtualDevices, EnumeratedInNameOrderWithTheirIdentity) {
 }
 
 TEST_F(OsVirtualDevices, UntoldPropertiesAreAbsentAndEmptyTextsEmpty) {
-  FakeVirtualDevice device(dir(), "plain", {{"VendorID", "1240"}, {"SerialNumber", ""}, {"ProductID", "lots"}});
+  FakeVirtualDevice device(dir(), "plain", {{"VendorID", "4660"}, {"SerialNumber", ""}, {"ProductID", "lots"}});
   MatchedDevices devices;
   ASSERT_EQ(devices.size(), 1u);
   EXPECT_EQ(textProperty(devices[0], "SerialNumber"), "");
@@ -130,10 +130,10 @@ TEST_F(OsVirtualDevices, ADeviceWhoseFilesBelongToSomeoneElseIsIgnored) {
 }
 
 TEST_F(OsVirtualDevices, MatchingKeysBesideTheClassSelectDevices) {
-  FakeVirtualDevice other(dir(), "a", {{"VendorID", "1"}, {"ProductID", "60"}});
-  FakeVirtualDevice wanted(dir(), "b", {{"VendorID", "1240"}, {"ProductID", "60"}});
+  FakeVirtualDevice other(dir(), "a", {{"VendorID", "1"}, {"ProductID", "22136"}});
+  FakeVirtualDevice wanted(dir(), "b", {{"VendorID", "4660"}, {"ProductID", "22136"}});
   CFMutableDictionaryRef matching = IOServiceMatching("IOHIDDevice");
-  const int vendor = 1240;
+  const int vendor = 4660;
   CFNumberRef vendorNumber = CFNumberCreate(kCFAllocatorDefault, kCFNumberIntType, &vendor);
   CFDictionarySetValue(matching, CFSTR("VendorID"), vendorNumber);
   CFRelease(vendorNumber);
@@ -141,8 +141,8 @@ TEST_F(OsVirtualDevices, MatchingKeysBesideTheClassSelectDevices) {
   io_iterator_t iterator = 0;
   ASSERT_EQ(IOServiceGetMatchingServices(kIOMasterPortDefault, matching, &iterator), kIOReturnSuccess);
   const io_object_t entry = IOIteratorNext(iterator);
-  EXPECT_EQ(numberProperty(entry, "ProductID"), 60);
-  EXPECT_EQ(numberProperty(entry, "VendorID"), 1240);
+  EXPECT_EQ(numberProperty(entry, "ProductID"), 22136);
+  EXPECT_EQ(numberProperty(entry, "VendorID"), 4660);
   EXPECT_EQ(IOIteratorNext(iterator), 0u);
   IOObjectRelease(entry);
   IOObjectRelease(iterator);

@@ -35,6 +35,8 @@ class PROTOCOL_SUITE(DeviceLink) : public ::testing::Test {
   void Connect() { HID::DeviceMac = fw::MakeRef<MyOrvane>(); }
 
   protocol_test::StandInTraffic* traffic_ = nullptr;
+  // Keeps the lines a test does not read out of the system log.
+  Recorder unread_;
 };
 
 TEST_F(PROTOCOL_SUITE(DeviceLink), APacketGoesOutWholeAsOneReport) {

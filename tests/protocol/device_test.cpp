@@ -22,8 +22,8 @@ using protocol_test::Recorder;
 using protocol_test::SteppingClock;
 using Clock = std::chrono::steady_clock;
 
-constexpr uint16_t kVendorId = 1240;
-constexpr uint16_t kProductId = 60;
+constexpr uint16_t kVendorId = 0x1234;
+constexpr uint16_t kProductId = 0x5678;
 
 double ThreadCpuSeconds() {
   timespec now{};
@@ -89,6 +89,8 @@ class ProtocolDevice : public ::testing::Test {
 
   static inline std::unique_ptr<testsupport::IsolatedDevices> devices_;
   std::unique_ptr<devsim::BackgroundDevice> simulator_;
+  // Keeps the lines a test does not read out of the system log.
+  Recorder unread_;
 };
 
 TEST_F(ProtocolDevice, TheQueryAnswerComesBackLittleEndianAndParses) {

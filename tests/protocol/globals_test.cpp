@@ -79,7 +79,7 @@ TEST_F(PROTOCOL_SUITE(Globals), AreReleasedAtQuitInTheirOrder) {
   HID::datafile = ":00000001FF";
   HID::dataversion = "1.2";
   HID::datatitle = "Update";
-  HID::VendorID = 0x04D8;
+  HID::VendorID = 0x1234;
   HID::memoryRegionsDetected = 2;
 
   HID::ReleaseGlobals();
@@ -94,7 +94,7 @@ TEST_F(PROTOCOL_SUITE(Globals), AreReleasedAtQuitInTheirOrder) {
             }));
   EXPECT_EQ(StillHeld(), "");
   // Plain values are left as they were.
-  EXPECT_EQ(HID::VendorID, 0x04D8);
+  EXPECT_EQ(HID::VendorID, 0x1234);
   EXPECT_EQ(HID::memoryRegionsDetected, 2);
 }
 

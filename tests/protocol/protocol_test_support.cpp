@@ -14,19 +14,27 @@
 
 namespace protocol_test {
 
+namespace {
+
+Recorder* innermostRecorder = nullptr;
+
+}  // namespace
+
 Recorder::Recorder()
     : previousPresenter_(fw::SetMessagePresenter(
-          [this](const std::string& text) { messages.push_back(text); })) {
-  OSSetDebugLogSink(
-      [](const char* line, void* recorder) {
-        static_cast<Recorder*>(recorder)->logLines.emplace_back(line);
-      },
-      this);
+          [this](const std::string& text) { messages.push_back(text); })),
+      outer_(std::exchange(innermostRecorder, this)) {
+  OSSetDebugLogSink(&Recorder::RecordLine, this);
 }
 
 Recorder::~Recorder() {
   fw::SetMessagePresenter(std::move(previousPresenter_));
-  OSSetDebugLogSink(nullptr, nullptr);
+  innermostRecorder = outer_;
+  OSSetDebugLogSink(outer_ != nullptr ? &Recorder::RecordLine : nullptr, outer_);
+}
+
+void Recorder::RecordLine(const char* line, void* recorder) {
+  static_cast<Recorder*>(recorder)->logLines.emplace_back(line);
 }
 
 SteppingClock::SteppingClock()

@@ -36,7 +36,8 @@
 
 namespace protocol_test {
 
-// Records every message box and every debug-log line while it lives.
+// Records every message box and every debug-log line while it lives. Recorders nest: the
+// innermost one records, and the one around it takes over again when it goes.
 class Recorder {
  public:
   Recorder();
@@ -48,7 +49,10 @@ class Recorder {
   std::vector<std::string> logLines;
 
  private:
+  static void RecordLine(const char* line, void* recorder);
+
   fw::MessagePresenter previousPresenter_;
+  Recorder* outer_;
 };
 
 // A clock that moves one tick every time it is read, so a wait of n ticks takes n reads and

@@ -44,6 +44,9 @@ class PROTOCOL_SUITE(TrafficLog) : public ::testing::Test {
     for (uint8_t j = 0; j < n; ++j) bytes.push_back(static_cast<char>(0x10 + j));
     return bytes;
   }
+
+  // Keeps the lines a test does not read out of the system log.
+  Recorder unread_;
 };
 
 TEST(PROTOCOL_SUITE(Hex6), PadsToSixDigitsAndNeverCuts) {

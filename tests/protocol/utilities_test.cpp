@@ -15,7 +15,7 @@ std::string AllBytes() {
 }
 
 TEST(ProtocolUtilities, XorWithOneByteKeyIsItsOwnInverse) {
-  const std::string plain = "1$V1.0$Title$1240$60$:00000001FF\r\n";
+  const std::string plain = "1$V1.0$Title$4660$22136$:00000001FF\r\n";
   const std::string hidden = StringXORZuv(plain, "K");
   ASSERT_EQ(hidden.size(), plain.size());
   EXPECT_EQ(static_cast<uint8_t>(hidden[0]), '1' ^ 'K');

@@ -94,10 +94,10 @@ TEST(TestSupportProcesses, ABackgroundProcessIsReadLineByLineAndEndedBySignal) {
 TEST(TestSupportFakeDevice, PublishesItsPropsWithPidAndRemovesThemAtTheEnd) {
   TempDir dir("support-check");
   {
-    FakeVirtualDevice device(dir.path(), "dev", {{"VendorID", "1240"}, {"Product", ""}});
+    FakeVirtualDevice device(dir.path(), "dev", {{"VendorID", "4660"}, {"Product", ""}});
     FakeVirtualDevice stale(dir.path(), "stale", {{"Pid", "7"}}, /*withSocket=*/false);
     EXPECT_EQ(ReadFile(dir.path() / "dev.props"),
-              "Pid=" + std::to_string(::getpid()) + "\nProduct=\nVendorID=1240\n");
+              "Pid=" + std::to_string(::getpid()) + "\nProduct=\nVendorID=4660\n");
     EXPECT_EQ(ReadFile(dir.path() / "stale.props"), "Pid=7\n");
     EXPECT_TRUE(fs::is_socket(dir.path() / "dev.sock"));
     EXPECT_FALSE(fs::exists(dir.path() / "stale.sock"));

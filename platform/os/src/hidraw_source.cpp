@@ -54,7 +54,7 @@ std::optional<fs::path> usbDeviceAbove(const fs::path& hidDevice) {
   return std::nullopt;
 }
 
-// "HID_ID=0003:0000046D:0000C52B": bus, vendor, product in hex.
+// "HID_ID=0003:00001234:00005678": bus, vendor, product in hex.
 void readHidId(std::string_view hidId, DeviceIdentity& identity) {
   const std::size_t first = hidId.find(':');
   const std::size_t second = first == std::string_view::npos ? first : hidId.find(':', first + 1);
