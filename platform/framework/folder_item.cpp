@@ -3,6 +3,7 @@
 #include <system_error>
 #include <utility>
 
+#include "picture_file.h"
 #include "plugin_host.h"
 #include "text_functions.h"
 
@@ -39,6 +40,8 @@ Ref<TextOutputStream> FolderItem::CreateTextFile() const {
   if (!file.is_open()) return nullptr;
   return MakeRef<TextOutputStream>(std::move(file));
 }
+
+Ref<Picture> FolderItem::OpenAsPicture() const { return ReadPictureFile(path_); }
 
 Ref<FolderItem> GetFolderItem(std::string_view name) {
   if (!IsBareFileName(name)) return nullptr;

@@ -1,6 +1,6 @@
 // Files as the program sees them: GetFolderItem gives the item for a bare name in the
 // application's folder, FolderItem.CreateTextFile opens a new text file there, and
-// TextOutputStream.WriteLine writes one line to it.
+// TextOutputStream.WriteLine writes one line to it. OpenAsPicture decodes a picture file.
 #pragma once
 
 #include <filesystem>
@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "object.h"
+#include "picture.h"
 
 namespace fw {
 
@@ -36,6 +37,10 @@ class FolderItem : public Object {
   // Creates the file, replacing one of the same name, and opens it for writing; nullptr
   // when it cannot be created.
   Ref<TextOutputStream> CreateTextFile() const;
+
+  // The decoded JPEG or TIFF picture; nullptr when the file is missing, unreadable, no
+  // picture, truncated or damaged.
+  Ref<Picture> OpenAsPicture() const;
 
  private:
   std::filesystem::path path_;
