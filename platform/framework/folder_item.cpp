@@ -3,6 +3,7 @@
 #include <system_error>
 #include <utility>
 
+#include "picture_file.h"
 #include "plugin_host.h"
 #include "text_functions.h"
 
@@ -12,6 +13,11 @@ namespace {
 std::filesystem::path& FolderOverride() {
   static std::filesystem::path folder;
   return folder;
+}
+
+std::filesystem::path& ExecutableOverride() {
+  static std::filesystem::path file;
+  return file;
 }
 
 bool IsBareFileName(std::string_view name) {
@@ -40,6 +46,22 @@ Ref<TextOutputStream> FolderItem::CreateTextFile() const {
   return MakeRef<TextOutputStream>(std::move(file));
 }
 
+Ref<FolderItem> FolderItem::Parent() const {
+  // "a/b/.." is "a", and "a/b/" names the same item as "a/b".
+  std::filesystem::path item = path_.lexically_normal();
+  if (!item.has_filename()) item = item.parent_path();
+  std::filesystem::path parent = item.parent_path();
+  if (parent.empty() || parent == item) return nullptr;
+  return MakeRef<FolderItem>(std::move(parent));
+}
+
+Ref<FolderItem> FolderItem::Child(std::string_view name) const {
+  if (!IsBareFileName(name)) return nullptr;
+  return MakeRef<FolderItem>(path_ / name);
+}
+
+Ref<Picture> FolderItem::OpenAsPicture() const { return ReadPictureFile(path_); }
+
 Ref<FolderItem> GetFolderItem(std::string_view name) {
   if (!IsBareFileName(name)) return nullptr;
   return MakeRef<FolderItem>(ApplicationFolder() / name);
@@ -52,6 +74,20 @@ std::filesystem::path ApplicationFolder() {
 
 std::filesystem::path SetApplicationFolder(std::filesystem::path folder) {
   return std::exchange(FolderOverride(), std::move(folder));
+}
+
+Ref<FolderItem> ExecutableFile() {
+  if (const std::filesystem::path& file = ExecutableOverride(); !file.empty()) {
+    return MakeRef<FolderItem>(file);
+  }
+  std::error_code error;
+  std::filesystem::path file = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return nullptr;
+  return MakeRef<FolderItem>(std::move(file));
+}
+
+std::filesystem::path SetExecutableFile(std::filesystem::path file) {
+  return std::exchange(ExecutableOverride(), std::move(file));
 }
 
 }  // namespace fw

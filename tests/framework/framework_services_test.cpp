@@ -130,6 +130,32 @@ TEST(FrameworkFiles, ATextFileReplacesOneOfTheSameNameAndGetsWholeLines) {
   EXPECT_EQ(content, "Address: 001000 FF" + fw::EndOfLine + fw::EndOfLine);
 }
 
+TEST(FrameworkFiles, ParentAndChildWalkFromTheProgramToItsResources) {
+  const auto program = fw::MakeRef<fw::FolderItem>("/opt/Updater.app/Contents/MacOS/Updater");
+  EXPECT_EQ(program->Parent()->Parent()->Child("Resources")->Child("logo.jpg")->NativePath(),
+            "/opt/Updater.app/Contents/Resources/logo.jpg");
+  for (const char* name : {"", ".", "..", "Resources/logo.jpg", "/logo.jpg"}) {
+    EXPECT_FALSE(program->Child(name)) << name;
+  }
+  // A trailing separator or a ".." does not count as a level.
+  EXPECT_EQ(fw::MakeRef<fw::FolderItem>("/opt/app/")->Parent()->NativePath(), "/opt");
+  EXPECT_EQ(fw::MakeRef<fw::FolderItem>("/opt/app/Contents/..")->Parent()->NativePath(), "/opt");
+  EXPECT_EQ(fw::MakeRef<fw::FolderItem>("/opt")->Parent()->NativePath(), "/");
+  EXPECT_FALSE(fw::MakeRef<fw::FolderItem>("/")->Parent());
+}
+
+TEST(FrameworkFiles, ExecutableFileIsTheRunningProgramUnlessATestMovesIt) {
+  const auto running = fw::ExecutableFile();
+  ASSERT_TRUE(running);
+  EXPECT_EQ(running->NativePath().filename(), "framework_services_tests");
+  EXPECT_TRUE(running->Exists());
+
+  EXPECT_EQ(fw::SetExecutableFile("/opt/Updater.app/Contents/MacOS/Updater"), "");
+  EXPECT_EQ(fw::ExecutableFile()->NativePath(), "/opt/Updater.app/Contents/MacOS/Updater");
+  EXPECT_EQ(fw::SetExecutableFile({}), "/opt/Updater.app/Contents/MacOS/Updater");
+  EXPECT_EQ(fw::ExecutableFile()->NativePath(), running->NativePath());
+}
+
 TEST(FrameworkText, StrAndHexWriteIntegers) {
   EXPECT_EQ(fw::Str(0), "0");
   EXPECT_EQ(fw::Str(-536870212), "-536870212");
