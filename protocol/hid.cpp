@@ -6,6 +6,7 @@
 #include "alerts.h"
 #include "build_settings.h"
 #include "command_packets.h"
+#include "device_geometry.h"
 #include "system_log.h"
 #include "text_functions.h"
 #include "traffic_log.h"
@@ -36,26 +37,35 @@ namespace {
 // Every image carries 10 zero bytes past the region's end, which no device address maps to.
 constexpr int32_t kImageSpareBytes = 10;
 
-// The later steps turn device addresses into image offsets in 32-bit signed arithmetic, at up
-// to two image bytes per address (device family 2).
-constexpr int64_t kMostImageBytesPerAddress = 2;
-
 struct RegionRecord {
   uint8_t type;
   int32_t address;
   int32_t size;
 };
 
+// The fields of a record that the answer holds; 0 for those it does not reach.
+uint8_t FieldByte(const fw::MemoryBlock& answer, size_t pos) { return pos < answer.Size() ? answer.UInt8Value(pos) : 0; }
+
+int32_t FieldInt32(const fw::MemoryBlock& answer, size_t pos) {
+  return pos + 4 <= answer.Size() ? answer.Int32Value(pos) : 0;
+}
+
 bool LiesInside(const fw::MemoryBlock& answer, size_t recordPos) {
   return recordPos + RegionRecordSize <= answer.Size();
 }
 
+// The later steps compare and subtract text addresses, which are device addresses times the
+// bytes per address, as signed 32-bit numbers. That works anywhere, above 0x80000000 too, as
+// long as the region's whole byte range lies in the signed 32-bit range without wrapping.
 bool IsPossible(const RegionRecord& record) {
-  if (record.size < 0 || record.size > MaxRegionSize || record.address < 0) return false;
-  return (int64_t{record.address} + record.size) * kMostImageBytesPerAddress <= INT32_MAX;
+  if (record.size < 0 || record.size > MaxRegionSize) return false;
+  const int64_t first = int64_t{record.address} * ImageBytesPerAddress();
+  const int64_t end = (int64_t{record.address} + record.size) * ImageBytesPerAddress();
+  return first >= INT32_MIN && end <= INT32_MAX;
 }
 
-int64_t ImageBytes(int32_t size) { return int64_t{size} + kImageSpareBytes; }
+// Size addresses of bytesPerAddress image bytes each, and the spare bytes past the end.
+int64_t ImageBytes(int32_t size) { return int64_t{size} * ImageBytesPerAddress() + kImageSpareBytes; }
 
 int64_t ImageBytesHeld() {
   int64_t held = 0;
@@ -71,7 +81,7 @@ fw::Ref<MemoryRegion> NewRegion(const RegionRecord& record) {
   region->Address = record.address;
   region->Size = record.size;
   region->data = fw::NewMemoryBlock(static_cast<size_t>(ImageBytes(record.size)));
-  FillBytesZuv(*region->data, 0, record.size, 0xFF);
+  FillBytesZuv(*region->data, 0, static_cast<int32_t>(ImageBytes(record.size) - kImageSpareBytes), 0xFF);
   return region;
 }
 
@@ -159,12 +169,20 @@ bool ParseMemoryRegions(const fw::Ref<fw::MemoryBlock>& answer) {
   int64_t imageBytes = ImageBytesHeld();
   size_t pos = FirstRegionRecordOffset;
   for (int index = 0; index < MaxRegions; ++index, pos += RegionRecordSize) {
-    const RegionRecord record{bytes->UInt8Value(pos), bytes->Int32Value(pos + 1),
-                              bytes->Int32Value(pos + 5)};
-    if (record.type == RegionEndMarker) break;
-    imageBytes += ImageBytes(record.size);
-    if (!LiesInside(*bytes, pos) || !IsPossible(record) || imageBytes > MaxImageBytes) {
+    const RegionRecord record{FieldByte(*bytes, pos), FieldInt32(*bytes, pos + 1), FieldInt32(*bytes, pos + 5)};
+    // A type byte that is there and marks the end ends the list; an answer that ends before
+    // it, or inside a record, is cut short.
+    if (pos < bytes->Size() && record.type == RegionEndMarker) break;
+    if (!LiesInside(*bytes, pos) || !IsPossible(record)) {
       RejectRegion(index, record.address, record.size);
+      return false;
+    }
+    imageBytes += ImageBytes(record.size);
+    if (imageBytes > MaxImageBytes) {
+      // Only repeated queries of the debug console can pile up this much.
+      fw::MsgBox("Too many memory regions." + fw::EndOfLine + fw::EndOfLine +
+                 "With these the region images would take more than " + fw::Str(MaxImageBytes / (1024 * 1024)) +
+                 " MiB; none of them were added.");
       return false;
     }
     records.push_back(record);
@@ -174,6 +192,8 @@ bool ParseMemoryRegions(const fw::Ref<fw::MemoryBlock>& answer) {
   if constexpr (kDebugAids) LogRegions();
   return true;
 }
+
+int32_t StringToHex(std::string_view s) { return fw::IntegerFromDouble(fw::Val("&h" + std::string(s))); }
 
 void ReleaseGlobals() {
   Drop(DeviceMac);

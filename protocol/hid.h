@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "folder_item.h"
@@ -56,10 +57,15 @@ fw::Ref<fw::MemoryBlock> ReadCommand(bool immediate);
 // memoryRegionsDetected to the number of entries. One impossible record makes the whole answer
 // unusable: nothing of it is appended, the user is told, and the result is false, so that the
 // update stops before anything is erased. A record is impossible when the answer ends inside
-// it, when its Size is negative or above MaxRegionSize, when its addresses do not fit the
-// 32-bit image offsets the later steps compute, or when its image would take all images past
-// MaxImageBytes.
+// it, when its Size is negative or above MaxRegionSize, when its byte range (at the bytes per
+// address of the device's family, 1 while none is known) leaves the signed 32-bit range, or
+// when its image would take all images past MaxImageBytes (a message of its own: only
+// repeated queries pile up that much). An image holds Size addresses of
+// that many bytes each, preset to 0xFF, and 10 spare bytes.
 [[nodiscard]] bool ParseMemoryRegions(const fw::Ref<fw::MemoryBlock>& answer);
+
+// The value of s read as hexadecimal digits, as a 32-bit Integer.
+int32_t StringToHex(std::string_view s);
 
 // Drops the globals that hold objects or texts, in the order the program releases them at
 // quit: the device first (its destructor closes the connection), then the regions, the

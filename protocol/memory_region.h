@@ -12,7 +12,8 @@ class MemoryRegion : public fw::Object {
   int32_t Size = 0;
   int32_t Address = 0;
   int32_t Type = 0;
-  // Size + 10 bytes: the first Size preset to 0xFF (erased flash), the last 10 zero.
+  // Size x bytes per address + 10 bytes: the image preset to 0xFF (erased flash), the 10
+  // spare bytes after it zero.
   fw::Ref<fw::MemoryBlock> data;
 
  protected:

@@ -6,6 +6,7 @@
 #include "background_task.h"
 #include "build_settings.h"
 #include "command_packets.h"
+#include "device_geometry.h"
 #include "hid.h"
 #include "system_log.h"
 #include "text_functions.h"
@@ -84,13 +85,17 @@ void DumpMemoryRegions() {
   // By index: the list is the module's, and the yields below must not invalidate the loop.
   for (size_t i = 0; i < MemoryRegions.size(); ++i) {
     const fw::Ref<MemoryRegion> region = MemoryRegions[i];
-    for (int64_t pos = 0; pos < region->Size; pos += MaxDataBytes) {
-      const int64_t count = std::min<int64_t>(region->Size - pos, MaxDataBytes);
+    // Every address of the region holds bytesPerAddress image bytes, as the loader, the
+    // programming and the verification count them.
+    const int64_t bytesPerAddress = ImageBytesPerAddress();
+    const int64_t imageBytes = int64_t{region->Size} * bytesPerAddress;
+    for (int64_t pos = 0; pos < imageBytes; pos += MaxDataBytes) {
+      const int64_t count = std::min<int64_t>(imageBytes - pos, MaxDataBytes);
       const std::string bytes =
           region->data ? region->data->StringValue(static_cast<size_t>(pos),
                                                    static_cast<size_t>(count))
                        : std::string();
-      WriteLogLine(AddressLine(AddressAt(region->Address, pos), bytes));
+      WriteLogLine(AddressLine(AddressAt(region->Address, pos / bytesPerAddress), bytes));
       fw::RuntimeBackgroundTask();
     }
     fw::RuntimeBackgroundTask();

@@ -1,7 +1,8 @@
 // The framework's byte buffer. A new block is zero-filled. Every accessor is bounds-checked:
 // a read that does not lie inside the block gives 0 (or the bytes that do lie inside, for
 // strings) and a write outside it changes nothing, so data from a device or a file can never
-// reach past the buffer.
+// reach past the buffer. A byte or 32-bit access outside the block is a caller's bug: it is
+// logged and counted (StrayAccesses).
 #pragma once
 
 #include <cstddef>
@@ -21,6 +22,9 @@ class MemoryBlock : public Object {
   explicit MemoryBlock(std::string_view bytes) : bytes_(bytes.begin(), bytes.end()) {}
 
   size_t Size() const { return bytes_.size(); }
+
+  // How many byte and 32-bit accesses fell outside their block since the program started.
+  static uint64_t StrayAccesses();
 
   // Byte order of the multi-byte accessors. This machine is little-endian, as the
   // platform's own blocks are.

@@ -59,10 +59,16 @@ TEST(DevsimMemory, BytesOutsideRegionsAreDroppedAndCounted) {
   EXPECT_EQ(memory.read(0x5000, 3), Bytes(3, 0xFF));
 }
 
-TEST(DevsimMemory, EveryFamilyIsByteAddressedForNow) {
+TEST(DevsimMemory, FamilyTwoHoldsTwoBytesPerAddressEveryOtherOne) {
   for (int family = 0; family <= 255; ++family) {
-    EXPECT_EQ(bytesPerAddressUnit(static_cast<std::uint8_t>(family)), 1u) << family;
+    EXPECT_EQ(bytesPerAddressUnit(static_cast<std::uint8_t>(family)), family == 2 ? 2u : 1u) << family;
   }
+  // Two bytes per address: a packet of four bytes covers two addresses, and the read back
+  // counts the same way.
+  DeviceMemory memory(std::vector<RegionLayout>{{0, 0x800, 4}}, 2, std::uint8_t{0xFF});
+  EXPECT_EQ(memory.program(0x801, Bytes{1, 2, 3, 4}), 0u);
+  EXPECT_EQ(memory.read(0x800, 8), (Bytes{0xFF, 0xFF, 1, 2, 3, 4, 0xFF, 0xFF}));
+  EXPECT_EQ(memory.program(0x803, Bytes{5, 6, 7, 8}), 2u) << "the second address lies past the region";
 }
 
 }  // namespace

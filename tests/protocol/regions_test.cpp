@@ -103,14 +103,19 @@ TEST_F(PROTOCOL_SUITE(Regions), SizeZeroGivesTenZeroBytes) {
 class PROTOCOL_SUITE(RefusedRegions) : public PROTOCOL_SUITE(Regions) {
  protected:
   void ExpectRefused(const fw::Ref<fw::MemoryBlock>& answer, const std::string& fault) {
+    ExpectRefusedWith(answer, "Invalid memory region reported by device.\n\n" + fault);
+  }
+  void ExpectRefusedWith(const fw::Ref<fw::MemoryBlock>& answer, const std::string& message) {
     Recorder recorder;
     const size_t before = HID::MemoryRegions.size();
     EXPECT_FALSE(HID::ParseMemoryRegions(answer));
     EXPECT_EQ(HID::MemoryRegions.size(), before);
     EXPECT_EQ(HID::memoryRegionsDetected, static_cast<int32_t>(before));
-    EXPECT_EQ(recorder.messages,
-              (std::vector<std::string>{"Invalid memory region reported by device.\n\n" + fault}));
+    EXPECT_EQ(recorder.messages, (std::vector<std::string>{message}));
   }
+  static constexpr const char* kTooMany =
+      "Too many memory regions.\n\nWith these the region images would take more than 64 MiB; none of them "
+      "were added.";
 
   // The first n bytes of answer, as a device that sends a short report delivers them.
   static fw::Ref<fw::MemoryBlock> Cut(const fw::Ref<fw::MemoryBlock>& answer, size_t n) {
@@ -119,16 +124,15 @@ class PROTOCOL_SUITE(RefusedRegions) : public PROTOCOL_SUITE(Regions) {
 };
 
 TEST_F(PROTOCOL_SUITE(RefusedRegions), ImpossibleRecordsAppendNothing) {
-  constexpr int32_t kLastAddress = INT32_MAX / 2;  // two image bytes per address at most
+  // With one byte per address (and while no family is known) a region's byte range must lie
+  // in the signed 32-bit range; addresses above 0x80000000 read as negative and are fine.
   const Record impossible[] = {
       {1, 0x9000, -1},
       {1, 0x9000, INT32_MIN},
       {1, 0x9000, HID::MaxRegionSize + 1},
       {1, 0x9000, INT32_MAX},
-      {1, -1, 4},
-      {1, INT32_MIN, 0},
-      {1, kLastAddress - 15, 16},
-      {1, kLastAddress + 1, 0},
+      {1, INT32_MAX - 15, 16},
+      {1, INT32_MAX, 1},
       {1, INT32_MAX, HID::MaxRegionSize},
   };
   for (const Record& record : impossible) {
@@ -140,9 +144,23 @@ TEST_F(PROTOCOL_SUITE(RefusedRegions), ImpossibleRecordsAppendNothing) {
                       std::to_string(record.size));
     protocol_test::ResetHidGlobals();
   }
-  // The last addresses that still fit.
-  ASSERT_TRUE(HID::ParseMemoryRegions(QueryAnswer({{1, kLastAddress - 16, 16}}, true)));
-  ASSERT_TRUE(HID::ParseMemoryRegions(QueryAnswer({{1, kLastAddress, 0}}, true)));
+  // The last addresses that still fit, at both ends.
+  ASSERT_TRUE(HID::ParseMemoryRegions(QueryAnswer({{1, INT32_MAX - 16, 16}}, true)));
+  ASSERT_TRUE(HID::ParseMemoryRegions(QueryAnswer({{1, INT32_MAX, 0}}, true)));
+  ASSERT_TRUE(HID::ParseMemoryRegions(QueryAnswer({{1, INT32_MIN, 16}, {1, -1, 1}}, true)));
+}
+
+TEST_F(PROTOCOL_SUITE(RefusedRegions), WithTwoBytesPerAddressTheByteRangeMustFit) {
+  HID::bytesPerAddress = 2;
+  constexpr int32_t kHalf = INT32_MAX / 2;
+  for (const Record& record : {Record{1, kHalf - 15, 16}, Record{1, INT32_MIN / 2 - 1, 16}, Record{1, 0x40000000, 1}}) {
+    SCOPED_TRACE(std::to_string(record.address));
+    ExpectRefused(QueryAnswer({record}, true),
+                  "Region 1: address " + fw::Hex(record.address) + ", size " + std::to_string(record.size));
+  }
+  ASSERT_TRUE(HID::ParseMemoryRegions(QueryAnswer({{1, kHalf - 16, 16}, {1, INT32_MIN / 2, 16}}, true)));
+  // Each address holds two image bytes, all preset, then the ten spare bytes.
+  ExpectImage(*HID::MemoryRegions[0], 32, 42);
 }
 
 TEST_F(PROTOCOL_SUITE(RefusedRegions), ARecordCutShortByTheAnswerIsRefused) {
@@ -167,19 +185,21 @@ TEST_F(PROTOCOL_SUITE(Regions), ASixthRecordThatEndsTheAnswerIsComplete) {
   EXPECT_EQ(HID::MemoryRegions[11]->Size, 8);
 }
 
+// Repeated queries of the debug console append; they stop at the cap with a message of their
+// own, not one that blames the device.
 TEST_F(PROTOCOL_SUITE(RefusedRegions), AllImagesTogetherStayWithinTheirCap) {
   // An image of exactly a quarter of the cap, and one of ten bytes.
   const int32_t quarter = static_cast<int32_t>(HID::MaxImageBytes / 4) - 10;
   const Record small = {1, 0x10, 0};
-  ExpectRefused(QueryAnswer({{0, 0, quarter}, {0, quarter, quarter}, {0, 2 * quarter, quarter},
+  ExpectRefusedWith(QueryAnswer({{0, 0, quarter}, {0, quarter, quarter}, {0, 2 * quarter, quarter},
                              {0, 3 * quarter, quarter}, small},
                             true),
-                "Region 5: address 10, size 0");
+                    kTooMany);
   // Parses add up: each one alone would fit.
   const auto half = QueryAnswer({{0, 0, quarter}, {0, quarter, quarter}}, true);
   ASSERT_TRUE(HID::ParseMemoryRegions(half));
   ASSERT_TRUE(HID::ParseMemoryRegions(half));
-  ExpectRefused(QueryAnswer({small}, true), "Region 1: address 10, size 0");
+  ExpectRefusedWith(QueryAnswer({small}, true), kTooMany);
   EXPECT_EQ(HID::memoryRegionsDetected, 4);
 }
 

@@ -19,11 +19,10 @@ std::uint8_t oldFirmwareByte(std::uint64_t bytePosition) {
 
 }  // namespace
 
-std::size_t bytesPerAddressUnit(std::uint8_t /*family*/) {
-  // Family 2 devices may hold two bytes per address; until the updater's programming and
-  // verification settle how they count, every family is byte-addressed. This is the one
-  // place to change when family 2 differs: the rest of the memory follows from it.
-  return 1;
+std::size_t bytesPerAddressUnit(std::uint8_t family) {
+  // Family 2 devices hold two bytes per address (a 16-bit word); the others one. The rest of
+  // the memory follows from this one place.
+  return family == 2 ? 2 : 1;
 }
 
 DeviceMemory::DeviceMemory(std::span<const RegionLayout> regions, std::uint8_t family,

@@ -1,0 +1,20 @@
+// What a device's answer to QUERY_DEVICE says about how to address it.
+#pragma once
+
+#include <cstdint>
+
+namespace HID {
+
+// Image bytes per device address for a device family: 1 for families 1 and 3, 2 for
+// family 2; 0 for a family this program does not know.
+int32_t BytesPerAddressOfFamily(int32_t family);
+
+// Whether programming and verification can move a device's memory in packets of this size:
+// at least one byte, no more than a packet's data field holds, and whole addresses.
+bool PacketSizeFits(int32_t bytesPerPacket, int32_t bytesPerAddress);
+
+// Image bytes per address as a region image is laid out: the device's, or 1 while no known
+// family has been seen.
+int32_t ImageBytesPerAddress();
+
+}  // namespace HID

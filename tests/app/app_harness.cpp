@@ -1,0 +1,105 @@
+#include "app_harness.h"
+
+#include <algorithm>
+#include <fstream>
+
+#include "folder_item.h"
+#include "hid.h"
+#include "memory_block.h"
+#include "os/debug_log.h"
+#include "runtime_startup.h"
+#include "plugin_host.h"
+#include "simulator.h"
+#include "test_logo.h"
+#include "update_payload.h"
+#include "updater.h"
+#include "zuv_utilities.h"
+
+namespace app_test {
+namespace {
+
+std::unique_ptr<testsupport::IsolatedDevices>& Devices() {
+  static std::unique_ptr<testsupport::IsolatedDevices> devices;
+  return devices;
+}
+
+void ResetHidGlobals() {
+  HID::ReleaseGlobals();
+  HID::VendorID = HID::ProductID = 0;
+  HID::DeviceFound = false;
+  HID::memoryRegionsDetected = HID::BytesPerPacket = HID::DeviceFamily = HID::bytesPerAddress = 0;
+}
+
+}  // namespace
+
+std::string IntelHex(const std::vector<std::string>& records) {
+  std::string text;
+  for (const std::string& record : records) text += record + "\r\n";
+  return text + ":00000001FF\r\n";
+}
+
+void UpdaterTest::SetUpTestSuite() {
+  // Devices appear in folders of this run's own; the machine's real HID devices are never
+  // looked at.
+  Devices() = std::make_unique<testsupport::IsolatedDevices>();
+  static const fw::StartupResult startup = fw::StartPluginRuntime(fw::ExecutableFolder());
+  ASSERT_TRUE(startup.ok) << startup.message;
+}
+
+void UpdaterTest::TearDownTestSuite() { Devices().reset(); }
+
+void UpdaterTest::SetUp() {
+  ResetHidGlobals();
+  bin_ = root_.path() / "bin";
+  resources_ = root_.path() / "Resources";
+  std::filesystem::create_directories(bin_);
+  std::filesystem::create_directories(resources_);
+  previousExecutable_ = fw::SetExecutableFile(bin_ / "Updater");
+  previousAppFolder_ = fw::SetApplicationFolder(bin_);
+  OSSetDebugLogSink(&UpdaterTest::TakeLogLine, this);
+  strayAccessesBefore_ = fw::MemoryBlock::StrayAccesses();
+}
+
+void UpdaterTest::TearDown() {
+  EXPECT_EQ(fw::MemoryBlock::StrayAccesses(), strayAccessesBefore_) << "accesses outside a memory block";
+  devices_.clear();
+  ResetHidGlobals();
+  OSSetDebugLogSink(nullptr, nullptr);
+  fw::SetApplicationFolder(previousAppFolder_);
+  fw::SetExecutableFile(previousExecutable_);
+}
+
+void UpdaterTest::TakeLogLine(const char* line, void* context) {
+  static_cast<UpdaterTest*>(context)->logLines_.emplace_back(line);
+}
+
+bool UpdaterTest::Logged(const std::string& line) const {
+  return std::find(logLines_.begin(), logLines_.end(), line) != logLines_.end();
+}
+
+void UpdaterTest::WriteLogo(const std::string& payload) {
+  WriteLogoWithProfile(resources_ / "logo.jpg", StringXORZuv(payload, UpdatePayload::kKey));
+}
+
+void UpdaterTest::WriteUpdate(const std::string& firmware, const std::string& version, const std::string& title,
+                              int vendor, int product) {
+  WriteLogo("x$" + version + "$" + title + "$" + std::to_string(vendor) + "$" + std::to_string(product) + "$" +
+            firmware);
+}
+
+void UpdaterTest::WriteMakerPicture() { WriteTiff(resources_ / "Trovak.tif", 150, 71); }
+
+devsim::Options UpdaterTest::DeviceOptions(const std::string& name, uint16_t vendor, uint16_t product) const {
+  return testsupport::SimulatorOptions(VirtualDeviceFolder(), name, vendor, product);
+}
+
+std::filesystem::path UpdaterTest::VirtualDeviceFolder() const { return Devices()->virtualDir(); }
+
+devsim::BackgroundDevice& UpdaterTest::StartDevice(const devsim::Options& options) {
+  devices_.push_back(testsupport::StartSimulator(options));
+  return *devices_.back();
+}
+
+int UpdaterTest::RunUpdater() { return ::RunUpdater(); }
+
+}  // namespace app_test
