@@ -20,10 +20,12 @@ using namespace std::chrono_literals;
 class BackgroundProcess {
  public:
   // argv[0] is the program's path. extraEnvironment entries are "NAME=value"; each replaces
-  // the variable of that name in this process's environment, or is added. Throws when the
-  // program cannot be started.
+  // the variable of that name in this process's environment, or is added. The program reads
+  // input on its standard input, then the end of it (a few kilobytes at most: the pipe must
+  // hold it). Throws when the program cannot be started.
   explicit BackgroundProcess(std::vector<std::string> argv,
-                             const std::vector<std::string>& extraEnvironment = {});
+                             const std::vector<std::string>& extraEnvironment = {},
+                             const std::string& input = {});
   ~BackgroundProcess();
   BackgroundProcess(const BackgroundProcess&) = delete;
   BackgroundProcess& operator=(const BackgroundProcess&) = delete;
