@@ -10,11 +10,11 @@ function(updater_add_plugin name)
 endfunction()
 
 # A GoogleTest executable registered with ctest. Tests are discovered when ctest runs,
-# so a build never executes test code.
+# so a build never executes test code. LABELS mark its tests for ctest -L / -LE.
 function(updater_add_gtest name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 30
-                       PROPERTIES TIMEOUT 120)
+                       PROPERTIES TIMEOUT 120 LABELS "${ARG_LABELS}")
 endfunction()
