@@ -199,5 +199,16 @@ TEST_F(UpdateSteps, ADeviceBusyErasingIsWaitedForReadAfterRead) {
   EXPECT_EQ(DeviceStats().received(Command::QueryDevice), 2u) << "one query, read until it is answered";
 }
 
+// Reports of the device's own, at the session's start and after each query, are taken as
+// answers wherever they come: the update never reports success on them.
+TEST_F(UpdateSteps, ADeviceThatSendsReportsOfItsOwnIsNeverTakenForUpdated) {
+  const Firmware firmware = FirmwareFor({{0, 0x800, 0x100}});
+  devsim::Options options = Device(firmware.regions);
+  options.faults.unsolicited = true;
+  EXPECT_EQ(Update(options, firmware.intelHex), 0);
+  ASSERT_FALSE(frontEnd.messages.empty());
+  EXPECT_EQ(std::count(frontEnd.messages.begin(), frontEnd.messages.end(), kInstalled), 0);
+}
+
 }  // namespace
 }  // namespace app_test
