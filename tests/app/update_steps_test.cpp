@@ -199,6 +199,14 @@ TEST_F(UpdateSteps, ADeviceBusyErasingIsWaitedForReadAfterRead) {
   EXPECT_EQ(DeviceStats().received(Command::QueryDevice), 2u) << "one query, read until it is answered";
 }
 
+TEST_F(UpdateSteps, FirmwareTheLoaderRefusesStopsTheUpdateBeforeTheErase) {
+  EXPECT_EQ(Update(Device({{0, 0x800, 0x100}}), ":0100000000FE\r\n:00000001FF\r\n"), 0);
+  EXPECT_EQ(frontEnd.messages, std::vector<std::string>{"Checksum Error: 255 <> 254"});
+  EXPECT_EQ(steps.rbegin()->first, 2);
+  EXPECT_EQ(steps[2].bar, 0);
+  EXPECT_EQ(DeviceStats().received(Command::EraseDevice), 0u);
+}
+
 // Reports of the device's own, at the session's start and after each query, are taken as
 // answers wherever they come: the update never reports success on them.
 TEST_F(UpdateSteps, ADeviceThatSendsReportsOfItsOwnIsNeverTakenForUpdated) {
