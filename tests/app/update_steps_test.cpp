@@ -194,7 +194,7 @@ TEST_F(UpdateSteps, ADeviceBusyErasingIsWaitedForReadAfterRead) {
   EXPECT_EQ(Update(options, firmware.intelHex), 0);
   EXPECT_EQ(frontEnd.messages, std::vector<std::string>{kInstalled});
   EXPECT_EQ(DeviceMemory(), firmware.bytes);
-  EXPECT_GT(steps[5].at - steps[4].at, 4s) << "more than one read";
+  EXPECT_GT(steps[5].at - steps[4].at, 2s) << "more than one read of two seconds";
   EXPECT_EQ(steps[5].info, "Preparing device...");
   EXPECT_EQ(DeviceStats().received(Command::QueryDevice), 2u) << "one query, read until it is answered";
 }

@@ -122,8 +122,9 @@ TEST_F(VerificationRun, AnAnswerThatDoesNotComeIsGivenUpAfterFourSeconds) {
   EXPECT_EQ(frontEnd.messages, std::vector<std::string>{"Failed to get answer from device."});
   EXPECT_EQ(steps.rbegin()->first, 7);
   const fw::Milliseconds waited = steps[7].at - steps[6].at;
-  EXPECT_GE(waited, 4100ms) << "the timer's 100 ms and four seconds";
-  EXPECT_LT(waited, 4600ms);
+  // The timer's 100 ms, the first request's answer, and four seconds for the second.
+  EXPECT_GE(waited, 4100ms);
+  EXPECT_LT(waited, 5s);
 }
 
 // Reports put into the device object's queue before the step reads: the step takes the
