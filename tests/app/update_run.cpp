@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "hid.h"
+#include "os/event_loop.h"
 #include "ui/event_loop.h"
 #include "zuv_utilities.h"
 
@@ -37,9 +38,25 @@ devsim::Options UpdateTest::Device(const std::vector<Region>& regions, uint8_t b
   return options;
 }
 
+void UpdateTest::TearDown() {
+  device_ = nullptr;
+  UpdaterTest::TearDown();
+}
+
+// The virtual clock's own rule, one tick per idle pass of a wait inside a step, but only
+// once the simulator has handled every report it was sent: on a busy machine its thread may
+// not run for longer than a read's time-out takes in virtual time.
+void UpdateTest::LetTimePass(double /*allowedWaitSeconds*/, void* context) {
+  auto* test = static_cast<UpdateTest*>(context);
+  if (test->clock.eventLoopWaiting) return;
+  if (test->device_ && test->device_->server().handlingReport()) return;
+  test->clock.Advance(fw::VirtualClock::kIdleStep);
+}
+
 int UpdateTest::Update(const devsim::Options& options, const std::string& firmwareHex) {
   WriteUpdate(firmwareHex);
   device_ = &StartDevice(options);
+  OSSetEventLoopIdleHook(&UpdateTest::LetTimePass, this);
   frontEnd.onUpdate = [this] {
     auto* window = dynamic_cast<class mainWindow*>(frontEnd.FindWindow("mainWindow"));
     if (!window) return;

@@ -45,6 +45,8 @@ std::vector<Span> Spans(const std::vector<Command>& commands);
 
 class UpdateTest : public UpdaterTest {
  protected:
+  void TearDown() override;
+
   // The simulator with this memory layout, logging its traffic to a file of the test's.
   devsim::Options Device(const std::vector<Region>& regions, uint8_t bytesPerPacket = 56, uint8_t family = 1) const;
 
@@ -71,6 +73,8 @@ class UpdateTest : public UpdaterTest {
   std::map<int32_t, AfterStep> steps;
 
  private:
+  // The idle hook of the operating system's event loop while the updater runs.
+  static void LetTimePass(double allowedWaitSeconds, void* context);
   void Note(int32_t count);
 
   devsim::BackgroundDevice* device_ = nullptr;
