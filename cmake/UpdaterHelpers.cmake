@@ -10,11 +10,12 @@ function(updater_add_plugin name)
 endfunction()
 
 # A GoogleTest executable registered with ctest. Tests are discovered when ctest runs,
-# so a build never executes test code. LABELS mark its tests for ctest -L / -LE.
+# so a build never executes test code. PROPERTIES are further ctest properties of its tests,
+# such as LABELS long and a COST that starts a long test first in a parallel run.
 function(updater_add_gtest name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 30
-                       PROPERTIES TIMEOUT 120 LABELS "${ARG_LABELS}")
+                       PROPERTIES TIMEOUT 120 ${ARG_PROPERTIES})
 endfunction()
