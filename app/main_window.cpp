@@ -19,6 +19,12 @@ std::string WithDetail(const std::string& text, const std::string& detail) {
   return text + fw::EndOfLine + fw::EndOfLine + detail;
 }
 
+// A byte of the device's answer; 0 where a short answer does not reach, so that such an
+// answer fails the checks of the first step like any other wrong one.
+uint8_t AnswerByte(const fw::MemoryBlock& answer, size_t offset) {
+  return offset < answer.Size() ? answer.UInt8Value(offset) : 0;
+}
+
 void GiveUp(const std::string& message) {
   fw::MsgBox(message);
   fw::Quit(0);
@@ -169,10 +175,10 @@ void mainWindow::Work1() {
   HID::SendCommand(HID::GetQueryDeviceCommand());
   const fw::Ref<fw::MemoryBlock> answer = HID::ReadCommand(false);
   if (!answer) return GiveUp("Failed to get answer from device.");
-  const uint8_t code = answer->UInt8Value(HID::CommandOffset);
+  const uint8_t code = AnswerByte(*answer, HID::CommandOffset);
   if (code != HID::QUERY_DEVICE) return GiveUp(WithDetail("Wrong answer from device.", fw::Str(code)));
-  HID::BytesPerPacket = answer->UInt8Value(HID::BytesPerPacketOffset);
-  HID::DeviceFamily = answer->UInt8Value(HID::DeviceFamilyOffset);
+  HID::BytesPerPacket = AnswerByte(*answer, HID::BytesPerPacketOffset);
+  HID::DeviceFamily = AnswerByte(*answer, HID::DeviceFamilyOffset);
   const int32_t bytesPerAddress = HID::BytesPerAddressOfFamily(HID::DeviceFamily);
   if (bytesPerAddress == 0) return GiveUp(WithDetail("Unknown type of device.", fw::Str(HID::DeviceFamily)));
   HID::bytesPerAddress = bytesPerAddress;
