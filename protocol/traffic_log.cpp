@@ -23,12 +23,8 @@ void WriteLogLine(const std::string& line) {
 // field, where the programming step puts them and the verifying step reads them. An answer
 // too short for a field shows it as 0, and of its data only what it holds.
 std::string DataBytes(const fw::MemoryBlock& p) {
-  const size_t n = p.Size() > SizeOffset ? std::min<size_t>(p.UInt8Value(SizeOffset), MaxDataBytes) : 0;
+  const size_t n = std::min<size_t>(AnswerByte(p, SizeOffset), MaxDataBytes);
   return p.StringValue(PacketSize - n, n);
-}
-
-int32_t PacketAddress(const fw::MemoryBlock& p) {
-  return p.Size() >= AddressOffset + 4 ? p.Int32Value(AddressOffset) : 0;
 }
 
 std::string SendLine(const fw::MemoryBlock& p, uint8_t code) {
@@ -73,7 +69,7 @@ void DebugSendCommand(const fw::Ref<fw::MemoryBlock>& p) {
 
 void DebugReadCommand(const fw::Ref<fw::MemoryBlock>& p) {
   if (!p || p->Size() <= CommandOffset || p->UInt8Value(CommandOffset) != GET_DATA) return;
-  if (logfile) WriteLogLine(AddressLine(PacketAddress(*p), DataBytes(*p)));
+  if (logfile) WriteLogLine(AddressLine(AnswerInt32(*p, AddressOffset), DataBytes(*p)));
 }
 
 void InitLog(std::string_view name) {

@@ -3,6 +3,9 @@
 // written region, and the progress bar before each packet.
 #include <gtest/gtest.h>
 
+#include "hid.h"
+#include "ui/application.h"
+
 #include <algorithm>
 
 #include "command_packets.h"
@@ -94,6 +97,24 @@ INSTANTIATE_TEST_SUITE_P(
         ProgramCase{"OnlyAProtectedRegion", {{3, 0x800, 16}}, 56, 1, {}, {}},
         ProgramCase{"NoRegions", {}, 56, 1, {}, {}}),
     [](const auto& info) { return info.param.name; });
+
+// The debug console may ask the device again after the first step checked its packet size:
+// programming and verification check it once more instead of looping without end.
+class AfterARequery : public StepTest {};
+
+TEST_F(AfterARequery, ProgrammingAndVerificationRefuseAPacketSizeTheyCannotWorkWith) {
+  for (const int32_t size : {0, 59}) {
+    for (const bool verify : {false, true}) {
+      SCOPED_TRACE(std::to_string(size) + (verify ? " verify" : " program"));
+      Regions({{0, 0x800, 64}}, 1);
+      HID::BytesPerPacket = size;
+      messages.clear();
+      verify ? Window().Work5() : Window().Work4();
+      EXPECT_EQ(messages, std::vector<std::string>{"Wrong answer from device.\n\nBytesPerPacket: " + std::to_string(size)});
+      EXPECT_TRUE(fw::QuitRequested());
+    }
+  }
+}
 
 }  // namespace
 }  // namespace app_test
