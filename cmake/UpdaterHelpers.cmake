@@ -6,7 +6,7 @@ function(updater_add_plugin name)
   set_target_properties(${name} PROPERTIES PREFIX "" SUFFIX ".so")
   target_link_libraries(${name} PRIVATE plugin_common ${ARG_LIBS})
   target_link_options(${name} PRIVATE -Wl,--no-undefined)
-  install(TARGETS ${name} LIBRARY DESTINATION ${UPDATER_INSTALL_DIR})
+  install(TARGETS ${name} LIBRARY DESTINATION ${UPDATER_INSTALL_BIN_DIR})
 endfunction()
 
 # A GoogleTest executable registered with ctest. Tests are discovered when ctest runs,

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -65,16 +66,22 @@ void CloseIfOpen(int& descriptor) {
 }  // namespace
 
 BackgroundProcess::BackgroundProcess(std::vector<std::string> argv,
-                                     const std::vector<std::string>& extraEnvironment) {
+                                     const std::vector<std::string>& extraEnvironment,
+                                     const std::string& input) {
   if (argv.empty()) throw std::runtime_error("no program to start");
   // Close-on-exec, so that no other child started meanwhile holds a pipe open; the copies
   // made for this child's own outputs lose the flag.
+  std::array<int, 2> in{-1, -1};
   std::array<int, 2> out{-1, -1};
   std::array<int, 2> err{-1, -1};
-  if (::pipe2(out.data(), O_CLOEXEC) != 0 || ::pipe2(err.data(), O_CLOEXEC) != 0) {
+  // The input is a socket pair rather than a pipe, so that it can be written without the
+  // risk of SIGPIPE.
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, in.data()) != 0 || ::pipe2(out.data(), O_CLOEXEC) != 0 ||
+      ::pipe2(err.data(), O_CLOEXEC) != 0) {
     const std::string reason = std::strerror(errno);
-    for (int& descriptor : out) CloseIfOpen(descriptor);
-    for (int& descriptor : err) CloseIfOpen(descriptor);
+    for (auto* pipe : {&in, &out, &err}) {
+      for (int& descriptor : *pipe) CloseIfOpen(descriptor);
+    }
     throw std::runtime_error("pipe: " + reason);
   }
   std::vector<std::string> environment = MergedEnvironment(extraEnvironment);
@@ -83,12 +90,21 @@ BackgroundProcess::BackgroundProcess(std::vector<std::string> argv,
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
+  // Never the test's own input: a program that finds a terminal there would wait on it.
+  posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
   posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
   const int failed = ::posix_spawn(&pid_, argp[0], &actions, nullptr, argp.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
+  ::close(in[0]);
   ::close(out[1]);
   ::close(err[1]);
+  if (failed == 0 && !input.empty()) {
+    // A child that ends early must not kill the test with SIGPIPE.
+    const ssize_t written = ::send(in[1], input.data(), input.size(), MSG_NOSIGNAL);
+    (void)written;
+  }
+  ::close(in[1]);
   if (failed != 0) {
     ::close(out[0]);
     ::close(err[0]);
@@ -108,14 +124,23 @@ BackgroundProcess::~BackgroundProcess() {
 }
 
 std::optional<std::string> BackgroundProcess::ReadLine(std::chrono::milliseconds timeout) {
+  return ReadLineOf(stdout_, pendingStdout_, timeout);
+}
+
+std::optional<std::string> BackgroundProcess::ReadStderrLine(std::chrono::milliseconds timeout) {
+  return ReadLineOf(stderr_, pendingStderr_, timeout);
+}
+
+std::optional<std::string> BackgroundProcess::ReadLineOf(int descriptor, std::string& pending,
+                                                         std::chrono::milliseconds timeout) {
   const auto deadline = Clock::now() + timeout;
   for (;;) {
-    if (const auto end = pendingStdout_.find('\n'); end != std::string::npos) {
-      std::string line = pendingStdout_.substr(0, end);
-      pendingStdout_.erase(0, end + 1);
+    if (const auto end = pending.find('\n'); end != std::string::npos) {
+      std::string line = pending.substr(0, end);
+      pending.erase(0, end + 1);
       return line;
     }
-    if (stdout_ < 0 || !WaitReadable(stdout_, deadline) || !ReadSome(stdout_, pendingStdout_)) {
+    if (descriptor < 0 || !WaitReadable(descriptor, deadline) || !ReadSome(descriptor, pending)) {
       return std::nullopt;
     }
   }
@@ -123,7 +148,7 @@ std::optional<std::string> BackgroundProcess::ReadLine(std::chrono::milliseconds
 
 std::string BackgroundProcess::ReadAllStderr(std::chrono::milliseconds timeout) {
   const auto deadline = Clock::now() + timeout;
-  std::string text;
+  std::string text = std::exchange(pendingStderr_, {});
   while (stderr_ >= 0 && WaitReadable(stderr_, deadline) && ReadSome(stderr_, text)) {
   }
   return text;
@@ -144,6 +169,7 @@ std::optional<int> BackgroundProcess::WaitForExit(std::chrono::milliseconds time
 ProcessResult BackgroundProcess::Finish() {
   ProcessResult result;
   result.out = std::exchange(pendingStdout_, {});
+  result.err = std::exchange(pendingStderr_, {});
   // Both at once: a program that fills one pipe while the other is being drained would wait
   // forever.
   const std::array<int*, 2> streams{&stdout_, &stderr_};

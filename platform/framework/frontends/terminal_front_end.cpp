@@ -119,9 +119,20 @@ void TerminalFrontEnd::WindowOpened(Window& window) {
   titles_[&window] = window.Title();
   for (const Ref<Control>& control : window.Controls()) {
     dirty_.erase(control.get());
-    Draw(*control);
+    Drawn& drawn = drawn_[control.get()];
+    if (auto* button = dynamic_cast<PushButton*>(control.get())) {
+      // All buttons go into the one keys line below.
+      drawn.enabled = button->Enabled();
+      drawn.text = button->Caption();
+    } else if (auto* bar = dynamic_cast<ProgressBar*>(control.get())) {
+      drawn.tenth = Percent(*bar) / 10;  // a bar shows once it moves
+      drawn.text = std::to_string(Percent(*bar));
+    } else {
+      Draw(*control);
+    }
   }
   PrintKeys(window);
+  RetryPendingLines();
 }
 
 void TerminalFrontEnd::WindowClosed(Window& window) {
@@ -198,6 +209,7 @@ void TerminalFrontEnd::DrawProgress(const ProgressBar& bar) {
 }
 
 void TerminalFrontEnd::ShowMessage(MessageBox& box) {
+  Update();  // the windows behind the box show their latest state
   Print("+--");
   Print(box.Text());
   if (inputIsTerminal_) {
@@ -226,6 +238,12 @@ void TerminalFrontEnd::Update() {
       if (dirty.contains(control.get())) Draw(*control);
     }
   }
+  if (!dirty.empty()) RetryPendingLines();
+}
+
+void TerminalFrontEnd::RetryPendingLines() {
+  // In the order typed: a line waits until the one before it was taken.
+  while (!waitingLines_.empty() && Perform(waitingLines_.front())) waitingLines_.erase(waitingLines_.begin());
 }
 
 void TerminalFrontEnd::Yield() {}
@@ -257,9 +275,17 @@ void TerminalFrontEnd::TakeLine(std::string line) {
   }
   line = Trimmed(line);
   if (line.empty()) return;
-  if (line.find('=') != std::string::npos && FillField(line)) return;
-  if (PressByKey(line)) return;
-  Print("  (not a key of an enabled button: " + line + ")");
+  if (!inputIsTerminal_) {
+    // A script types ahead: a line waits until a window shows its button.
+    waitingLines_.push_back(line);
+    RetryPendingLines();
+    return;
+  }
+  if (!Perform(line)) Print("  (not a key of an enabled button: " + line + ")");
+}
+
+bool TerminalFrontEnd::Perform(const std::string& line) {
+  return (line.find('=') != std::string::npos && FillField(line)) || PressByKey(line);
 }
 
 bool TerminalFrontEnd::PressByKey(const std::string& typed) {

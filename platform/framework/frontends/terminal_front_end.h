@@ -5,7 +5,8 @@
 // The user types a line: the key shown next to an enabled button (or its caption) presses
 // it, the quit item's key quits, "<field>=<text>" fills an edit field. A message box waits
 // for Enter when the input is a terminal and is taken as read otherwise, so that a script can
-// drive the whole program through standard input.
+// drive the whole program through standard input. A script's line that matches no enabled
+// button yet waits until one shows up, so a script can type ahead of the windows.
 #pragma once
 
 #include <cstdint>
@@ -62,6 +63,9 @@ class TerminalFrontEnd final : public FrontEnd {
   void PrintKeys(const Window& window);
   std::string KeyFor(const PushButton& button);
   void TakeLine(std::string line);
+  void RetryPendingLines();
+  // Presses the button or fills the field the line names; false when nothing matches.
+  bool Perform(const std::string& line);
   bool PressByKey(const std::string& key);
   bool FillField(const std::string& line);
 
@@ -72,6 +76,7 @@ class TerminalFrontEnd final : public FrontEnd {
   FrontEnd* previous_;
   CFRunLoopSourceRef inputSource_ = nullptr;
   std::string pendingInput_;
+  std::vector<std::string> waitingLines_;  // typed ahead by a script, for buttons to come
   MenuBar* menuBar_ = nullptr;
   std::vector<MessageBox*> boxes_;
   std::set<Control*> dirty_;

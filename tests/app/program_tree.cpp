@@ -1,0 +1,132 @@
+#include "program_tree.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <condition_variable>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include "logopack/firmware_image.h"
+#include "logopack/intel_hex_writer.h"
+#include "plugin_host.h"
+#include "test_logo.h"
+#include "update_payload.h"
+#include "zuv_utilities.h"
+
+namespace app_test {
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+Firmware FirmwareFor(const std::vector<Region>& regions, int bytesPerAddress) {
+  Firmware firmware{regions, bytesPerAddress, {}, {}};
+  logopack::FirmwareImage image;
+  uint32_t seed = 0x2545F491;
+  for (const Region& region : regions) {
+    std::vector<uint8_t> bytes;
+    if (region.type != 3) {
+      bytes.resize(size_t{region.size} * static_cast<size_t>(bytesPerAddress));
+      for (uint8_t& byte : bytes) {
+        seed = seed * 1103515245 + 12345;
+        byte = static_cast<uint8_t>(seed >> 16);
+      }
+      if (!bytes.empty()) image.segments.push_back({region.address * static_cast<uint32_t>(bytesPerAddress), bytes});
+    }
+    firmware.bytes.push_back(std::move(bytes));
+  }
+  std::sort(image.segments.begin(), image.segments.end(),
+            [](const logopack::Segment& a, const logopack::Segment& b) { return a.address < b.address; });
+  firmware.intelHex = logopack::writeLoaderHex(image);
+  return firmware;
+}
+
+std::vector<std::vector<uint8_t>> ReadMemoryDump(const fs::path& path) {
+  std::ifstream in(path);
+  std::vector<std::vector<uint8_t>> regions;
+  for (std::string line; std::getline(in, line);) {
+    if (line.starts_with("REGION ")) {
+      regions.emplace_back();
+      continue;
+    }
+    if (regions.empty()) continue;
+    const std::string bytes = DecodingFromHexZuv(line);
+    regions.back().insert(regions.back().end(), bytes.begin(), bytes.end());
+  }
+  return regions;
+}
+
+ProgramTree::ProgramTree(const std::string& program) : program_(program) {
+  bin_ = root_.path() / "bin";
+  resources_ = root_.path() / "Resources";
+  devices_ = root_.path() / "hid";
+  for (const fs::path& folder : {bin_, resources_, devices_}) fs::create_directories(folder);
+  fs::permissions(devices_, fs::perms::owner_all, fs::perm_options::replace);
+  fs::create_directories(root_.path() / "sysfs");
+  fs::create_directories(root_.path() / "dev");
+  // Copies, not links: the program finds its plug-ins and resources from its own path.
+  for (const std::string& file : {program, std::string("Orvane.so"), std::string("Tessik.so")}) {
+    fs::copy_file(fw::ExecutableFolder() / file, bin_ / file);
+  }
+}
+
+void ProgramTree::WriteUpdate(const std::string& firmwareHex, int vendor, int product) {
+  const std::string payload =
+      "x$1.0$Tree Update$" + std::to_string(vendor) + "$" + std::to_string(product) + "$" + firmwareHex;
+  WriteLogoWithProfile(resources_ / "logo.jpg", StringXORZuv(payload, UpdatePayload::kKey));
+}
+
+std::vector<std::string> ProgramTree::Environment() const {
+  // Only this tree's devices: none of the machine's, no window even where there is a display.
+  return {"UPDATER_VIRTUAL_HID_DIR=" + devices_.string(),
+          "UPDATER_HIDRAW_SYSFS_ROOT=" + (root_.path() / "sysfs").string(),
+          "UPDATER_HIDRAW_DEV_ROOT=" + (root_.path() / "dev").string(), "UPDATER_FRONTEND=terminal"};
+}
+
+void ProgramTree::StartSimulator(const std::vector<std::string>& options) {
+  std::vector<std::string> argv{(fw::ExecutableFolder() / "devsim").string(), "--name", "board", "--dir",
+                                devices_.string(), "--vid", "0x1234", "--pid", "0x5678",
+                                "--memory", MemoryDump().string(), "--traffic", Traffic().string()};
+  argv.insert(argv.end(), options.begin(), options.end());
+  simulator_ = std::make_unique<testsupport::BackgroundProcess>(argv);
+  const auto ready = simulator_->ReadLine(std::chrono::seconds(10));
+  ASSERT_TRUE(ready && ready->starts_with("READY")) << simulator_->ReadAllStderr(std::chrono::seconds(1));
+}
+
+void ProgramTree::StopSimulator() {
+  if (!simulator_) return;
+  simulator_->Signal(SIGTERM);
+  ASSERT_TRUE(simulator_->WaitForExit(std::chrono::seconds(10)));
+  simulator_.reset();
+}
+
+ProgramRun ProgramTree::RunUpdater(const std::string& input, std::chrono::milliseconds timeout) {
+  const Clock::time_point start = Clock::now();
+  testsupport::BackgroundProcess updater({(bin_ / program_).string()}, Environment(), input);
+  // Finish collects both outputs until the end; a watchdog ends a program that hangs.
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;
+  bool killed = false;
+  std::thread watchdog([&] {
+    std::unique_lock lock(mutex);
+    if (!finished.wait_for(lock, timeout, [&] { return done; })) {
+      killed = true;
+      updater.Signal(SIGKILL);
+    }
+  });
+  const testsupport::ProcessResult result = updater.Finish();
+  {
+    const std::lock_guard lock(mutex);
+    done = true;
+  }
+  finished.notify_one();
+  watchdog.join();
+  ProgramRun run{killed ? -1 : result.exitCode, result.out, result.err,
+                 std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start)};
+  return run;
+}
+
+}  // namespace app_test

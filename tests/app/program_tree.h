@@ -1,0 +1,75 @@
+// The real programs, as a user runs them: the updater copied with its plug-ins into a tree
+// of its own (<tmp>/bin, <tmp>/Resources), the simulator program as its device, and the
+// terminal front end driven through standard input.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "background_process.h"
+#include "temp_dir.h"
+
+namespace app_test {
+
+// One memory region of the simulated device: type, address and size in address units.
+struct Region {
+  uint8_t type;
+  uint32_t address;
+  uint32_t size;
+};
+
+// Firmware bytes for every region but those of type 3, the same for the same layout.
+struct Firmware {
+  std::vector<Region> regions;
+  int bytesPerAddress = 1;
+  std::vector<std::vector<uint8_t>> bytes;  // one image per region, empty for type 3
+  std::string intelHex;                     // as the packing tool stores it
+};
+Firmware FirmwareFor(const std::vector<Region>& regions, int bytesPerAddress = 1);
+
+// The regions as the simulator's memory dump gives them, in order: each region's bytes.
+std::vector<std::vector<uint8_t>> ReadMemoryDump(const std::filesystem::path& path);
+
+struct ProgramRun {
+  int exitCode = -1;  // -1: killed after the time-out
+  std::string out;
+  std::string err;
+  std::chrono::milliseconds took{};
+};
+
+class ProgramTree {
+ public:
+  // program: "Updater" or "Updater-debug".
+  explicit ProgramTree(const std::string& program = "Updater");
+
+  const std::filesystem::path& Bin() const { return bin_; }
+  const std::filesystem::path& Resources() const { return resources_; }
+  std::filesystem::path MemoryDump() const { return root_.path() / "memory.txt"; }
+  std::filesystem::path Traffic() const { return root_.path() / "traffic.txt"; }
+
+  void WriteUpdate(const std::string& firmwareHex, int vendor = 0x1234, int product = 0x5678);
+
+  // The simulator program with these options after its name, ids, folder, memory dump and
+  // traffic log; returns once it is ready.
+  void StartSimulator(const std::vector<std::string>& options = {});
+  // The simulator's end: asked to stop, its memory saved.
+  void StopSimulator();
+
+  // The updater with input on its standard input, killed after timeout.
+  ProgramRun RunUpdater(const std::string& input, std::chrono::milliseconds timeout = std::chrono::seconds(90));
+  std::vector<std::string> Environment() const;
+
+ private:
+  testsupport::TempDir root_{"updater-tree"};
+  std::string program_;
+  std::filesystem::path bin_;
+  std::filesystem::path resources_;
+  std::filesystem::path devices_;
+  std::unique_ptr<testsupport::BackgroundProcess> simulator_;
+};
+
+}  // namespace app_test

@@ -1,0 +1,70 @@
+// The resources the build makes for the updater and the simulator.
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "devsim/options.h"
+#include "files.h"
+#include "hex_test_support.h"
+#include "logopack/logo.h"
+
+namespace logopack {
+namespace {
+
+const std::filesystem::path kResources = DEMO_RESOURCES_DIR;
+
+TEST(DemoResources, LogoCarriesAnUpdateForTheSimulatorsDevice) {
+  const std::string file = testsupport::ReadFile(kResources / "logo.jpg");
+  auto logo = readLogo(std::vector<std::uint8_t>(file.begin(), file.end()));
+  ASSERT_TRUE(logo) << logo.error().message;
+  const PayloadFields& fields = logo.value().fields;
+  EXPECT_EQ(fields.version, "1.0");
+  EXPECT_EQ(fields.title, "Trovak Demo Update");
+  EXPECT_EQ(fields.vendorId, "4660");
+  EXPECT_EQ(fields.productId, "22136");
+  ASSERT_TRUE(test::HasLoaderForm(fields.firmwareHex));
+
+  // The firmware fills the simulator's default regions, and nothing else.
+  const test::ByteMap bytes = test::LoaderBytes(fields.firmwareHex);
+  std::size_t regionBytes = 0;
+  for (const devsim::RegionLayout& region : devsim::defaultRegions()) {
+    regionBytes += region.size;
+    EXPECT_EQ(bytes.count(region.address), 1u) << "region at " << region.address;
+    EXPECT_EQ(bytes.count(region.address + region.size - 1), 1u) << "region at " << region.address;
+  }
+  EXPECT_EQ(bytes.size(), regionBytes);
+  for (const auto& [address, value] : bytes) {
+    const auto regions = devsim::defaultRegions();
+    EXPECT_TRUE(std::any_of(regions.begin(), regions.end(), [address](const devsim::RegionLayout& region) {
+      return address >= region.address && address - region.address < region.size;
+    })) << "address " << address << " lies in no region";
+  }
+}
+
+TEST(DemoResources, MakersPictureIs150By71Rgb) {
+  struct Closer {
+    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
+  };
+  std::unique_ptr<TIFF, Closer> tiff(TIFFOpen((kResources / "Trovak.tif").c_str(), "r"));
+  ASSERT_TRUE(tiff);
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  std::uint16_t samples = 0;
+  std::uint16_t photometric = 0;
+  TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width);
+  TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height);
+  TIFFGetField(tiff.get(), TIFFTAG_SAMPLESPERPIXEL, &samples);
+  TIFFGetField(tiff.get(), TIFFTAG_PHOTOMETRIC, &photometric);
+  EXPECT_EQ(width, 150u);
+  EXPECT_EQ(height, 71u);
+  EXPECT_EQ(samples, 3);
+  EXPECT_EQ(photometric, PHOTOMETRIC_RGB);
+  std::vector<std::uint32_t> pixels(std::size_t{width} * height);
+  EXPECT_EQ(TIFFReadRGBAImage(tiff.get(), width, height, pixels.data(), 0), 1);
+}
+
+}  // namespace
+}  // namespace logopack

@@ -1,0 +1,13 @@
+#include "logopack/hex_text.h"
+
+#include <cstdio>
+
+namespace logopack {
+
+std::string hexNumber(std::uint64_t value, int digits) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%0*llX", digits, static_cast<unsigned long long>(value));
+  return text;
+}
+
+}  // namespace logopack
