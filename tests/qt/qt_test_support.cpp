@@ -5,6 +5,9 @@
 #include <QtGui/QGuiApplication>
 #include <QtGui/QScreen>
 #include <QtGui/QWindow>
+#include <QtWidgets/QProgressBar>
+#include <QtWidgets/QStyle>
+#include <QtWidgets/QStyleOptionProgressBar>
 #include <QtWidgets/QWidget>
 
 #include <gtest/gtest.h>
@@ -29,7 +32,7 @@ bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeo
   return true;
 }
 
-int RunApplication(std::function<void()> open, std::function<void()> user, std::chrono::milliseconds timeout) {
+int RunWithUser(const std::function<int()>& program, std::function<void()> user, std::chrono::milliseconds timeout) {
   // A zero timer runs on every run of Qt's event processing.
   QTimer userTimer;
   QObject::connect(&userTimer, &QTimer::timeout, std::move(user));
@@ -38,8 +41,14 @@ int RunApplication(std::function<void()> open, std::function<void()> user, std::
   deadline.setSingleShot(true);
   QObject::connect(&deadline, &QTimer::timeout, [] { fw::Quit(kTimedOut); });
   deadline.start(static_cast<int>(timeout.count()));
-  fw::SetApplication(fw::MakeRef<ScriptedApp>(std::move(open)));
-  const int exitCode = fw::RunApplication();
+  return program();
+}
+
+int RunApplication(std::function<void()> open, std::function<void()> user, fw::Ref<fw::MenuBar> menuBar) {
+  const fw::Ref<ScriptedApp> app = fw::MakeRef<ScriptedApp>(std::move(open));
+  app->SetMenuBar(std::move(menuBar));
+  fw::SetApplication(app);
+  const int exitCode = RunWithUser(&fw::RunApplication, std::move(user));
   fw::ReleaseApplication();
   return exitCode;
 }
@@ -76,6 +85,16 @@ bool IsFill(QRgb pixel) { return qBlue(pixel) - qRed(pixel) > 60; }
 
 int FilledColumns(const QImage& image, const QRect& bar) {
   return CountPixels(image, QRect(bar.left(), bar.center().y(), bar.width(), 1), IsFill);
+}
+
+}  // namespace qt_test
+
+namespace qt_test {
+
+int FullFillWidth(QWidget& progressBar) {
+  QStyleOptionProgressBar option;
+  option.initFrom(&progressBar);
+  return progressBar.style()->subElementRect(QStyle::SE_ProgressBarContents, &option, &progressBar).width();
 }
 
 }  // namespace qt_test

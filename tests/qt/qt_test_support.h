@@ -52,11 +52,13 @@ class ScriptedApp : public fw::Application {
 // passed first or the program quit.
 bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s);
 
-// Runs the application whose Open event is open, as the program runs, while user acts each
-// time Qt runs (between the program's handlers and inside its yields), until the program
-// quits; returns its exit code, or kTimedOut.
-int RunApplication(std::function<void()> open, std::function<void()> user,
-                   std::chrono::milliseconds timeout = 10s);
+// Runs program (which runs the framework's application) while user acts each time Qt runs
+// (between the program's handlers and inside its yields); returns program's exit code, or
+// kTimedOut when the program had not quit after timeout.
+int RunWithUser(const std::function<int()>& program, std::function<void()> user,
+                std::chrono::milliseconds timeout = 10s);
+// The same for an application whose Open event is open, with menuBar as its menu bar.
+int RunApplication(std::function<void()> open, std::function<void()> user, fw::Ref<fw::MenuBar> menuBar = nullptr);
 
 // What widget shows, drawn anew, as 32-bit RGB.
 QImage Grab(QWidget& widget);
@@ -75,5 +77,8 @@ bool IsInk(QRgb pixel);
 bool IsFill(QRgb pixel);
 // How many columns of the middle row of bar show its fill.
 int FilledColumns(const QImage& image, const QRect& bar);
+// How wide the fill of the progress bar's widget is when full: the bar less its frame, as
+// Qt's style lays it out.
+int FullFillWidth(QWidget& progressBar);
 
 }  // namespace qt_test
