@@ -285,6 +285,23 @@ TEST_F(QtWindows, ACanvasDrawsItsPictureAtItsOwnSizeFromTheTopLeftClippedAndNoth
   EXPECT_EQ(CountPixels(shot, QRect(canvas.right() + 1, canvas.top(), 10, 30), red), 0) << "clipped to the canvas";
 }
 
+TEST_F(QtWindows, QtIsPolledOftenWhileSomethingHappensAndSeldomOnceAllIsQuiet) {
+  const fw::Ref<Sample> window = Open();
+  const auto pollsUntilIdle = [&] {
+    int busy = 0;
+    while (frontEnd->MaxWaitSeconds() == fw::QtFrontEnd::kBusyPollSeconds && busy <= 1000) ++busy;
+    return busy;
+  };
+  EXPECT_EQ(pollsUntilIdle(), fw::QtFrontEnd::kQuietPollsBeforeIdle);
+  EXPECT_EQ(frontEnd->MaxWaitSeconds(), fw::QtFrontEnd::kIdlePollSeconds) << "stays idle";
+
+  QTest::keyClick(frontEnd->WidgetOf(*window->field), Qt::Key_A);
+  EXPECT_EQ(pollsUntilIdle(), fw::QtFrontEnd::kQuietPollsBeforeIdle) << "the user typed";
+  window->label->SetText("changed by the program");
+  frontEnd->Update();
+  EXPECT_EQ(pollsUntilIdle(), fw::QtFrontEnd::kQuietPollsBeforeIdle) << "the program changed a control";
+}
+
 // The program's message boxes, its menus and its long handlers, with the application running.
 TEST(QtApplication, AMessageBoxShowsItsTextVerbatimAndEnterDismissesIt) {
   FrontEnd frontEnd;

@@ -13,6 +13,36 @@
 
 namespace fw {
 
+// Notes the user's input (and the window system's) on its way to any widget.
+class QtFrontEnd::ActivityWatch final : public QObject {
+ public:
+  explicit ActivityWatch(int& quietPolls) : quietPolls_(quietPolls) {}
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseMove:
+      case QEvent::Wheel:
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::FocusIn:
+      case QEvent::Expose:
+      case QEvent::Resize:
+      case QEvent::Move:
+        quietPolls_ = 0;
+        break;
+      default:
+        break;
+    }
+    return false;
+  }
+
+ private:
+  int& quietPolls_;
+};
+
 struct QtFrontEnd::State {
   // First in, last out: every widget must be gone before the application object.
   std::unique_ptr<QApplication> ownApplication;
@@ -21,6 +51,9 @@ struct QtFrontEnd::State {
   // Controls whose widgets are out of date, drawn on the next run of Qt.
   std::map<Control*, Ref<Control>> changed;
   MessageBoxes boxes;
+  // Polls of Qt since the user or the program last did something.
+  int quietPolls = 0;
+  std::unique_ptr<ActivityWatch> activityWatch;
 
   WindowView* ViewOf(const Window& window) const {
     const auto found = views.find(&window);
@@ -33,11 +66,14 @@ struct QtFrontEnd::State {
 
 QtFrontEnd::QtFrontEnd(int& argc, char** argv) : state_(std::make_unique<State>()) {
   if (QApplication::instance() == nullptr) state_->ownApplication = std::make_unique<QApplication>(argc, argv);
+  state_->activityWatch = std::make_unique<ActivityWatch>(state_->quietPolls);
+  QCoreApplication::instance()->installEventFilter(state_->activityWatch.get());
   previous_ = SetFrontEnd(this);
 }
 
 QtFrontEnd::~QtFrontEnd() {
   SetFrontEnd(previous_);
+  QCoreApplication::instance()->removeEventFilter(state_->activityWatch.get());
   state_->views.clear();
   state_->boxes.HideAll();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -106,8 +142,16 @@ void QtFrontEnd::Update() { RunQt(); }
 // program inside the one that yields.
 void QtFrontEnd::Yield() { RunQt(); }
 
+std::optional<double> QtFrontEnd::MaxWaitSeconds() {
+  if (state_->quietPolls >= kQuietPollsBeforeIdle) return kIdlePollSeconds;
+  ++state_->quietPolls;
+  return kBusyPollSeconds;
+}
+
 void QtFrontEnd::RunQt() {
   const std::map<Control*, Ref<Control>> changed = std::exchange(state_->changed, {});
+  // What the program changed is drawn by Qt in the passes to come.
+  if (!changed.empty()) state_->quietPolls = 0;
   for (const auto& [control, keep] : changed) {
     if (WindowView* view = state_->ViewOf(*control)) view->SyncControl(*control);
   }

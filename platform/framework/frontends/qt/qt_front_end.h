@@ -19,9 +19,15 @@ namespace fw {
 
 class QtFrontEnd final : public FrontEnd {
  public:
-  // How long the event loop may sleep before Qt runs again: short enough that a click or a
-  // repaint is not noticeably late, long enough that an idle program costs next to nothing.
-  static constexpr double kQtPollSeconds = 0.01;
+  // How long the event loop may sleep before Qt runs again. Qt cannot wake the framework's
+  // loop, so it is polled: often while the user or the program is at work, so that a click
+  // or a repaint is never noticeably late, and seldom once nothing has happened for a while,
+  // so that an idle program costs next to nothing. The first input after a quiet spell is at
+  // most kIdlePollSeconds late.
+  static constexpr double kBusyPollSeconds = 0.01;
+  static constexpr double kIdlePollSeconds = 0.05;
+  // About a second of busy polls without anything happening.
+  static constexpr int kQuietPollsBeforeIdle = 100;
 
   // Makes Qt's application object from main's arguments (Qt takes its own options out of
   // them, so argc is changed and both must outlive the front end), unless one exists already,
@@ -50,10 +56,11 @@ class QtFrontEnd final : public FrontEnd {
   void MenuBarInstalled(MenuBar& menuBar) override;
   void Update() override;
   void Yield() override;
-  std::optional<double> MaxWaitSeconds() override { return kQtPollSeconds; }
+  std::optional<double> MaxWaitSeconds() override;
 
  private:
   struct State;
+  class ActivityWatch;
 
   // Brings the changed controls up to date, shows the windows waiting to be shown and lets Qt
   // handle what is pending (input, painting, deferred deletions).
