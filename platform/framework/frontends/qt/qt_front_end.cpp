@@ -12,9 +12,10 @@
 #include "ui/controls.h"
 
 namespace fw {
+namespace {
 
 // Notes the user's input (and the window system's) on its way to any widget.
-class QtFrontEnd::ActivityWatch final : public QObject {
+class ActivityWatch final : public QObject {
  public:
   explicit ActivityWatch(int& quietPolls) : quietPolls_(quietPolls) {}
 
@@ -42,6 +43,8 @@ class QtFrontEnd::ActivityWatch final : public QObject {
  private:
   int& quietPolls_;
 };
+
+}  // namespace
 
 struct QtFrontEnd::State {
   // First in, last out: every widget must be gone before the application object.

@@ -60,7 +60,6 @@ class QtFrontEnd final : public FrontEnd {
 
  private:
   struct State;
-  class ActivityWatch;
 
   // Brings the changed controls up to date, shows the windows waiting to be shown and lets Qt
   // handle what is pending (input, painting, deferred deletions).
