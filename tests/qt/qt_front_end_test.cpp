@@ -26,7 +26,6 @@ using namespace qt_test;
 
 struct Settings {
   bool closeButton = true;
-  bool resizeable = true;
 };
 
 // Every kind of control that shows something, each at a rectangle of its own.
@@ -52,7 +51,6 @@ class Sample : public fw::Window {
     SetTitle("Sample window");
     HasBackColor = true;
     CloseButton = settings_.closeButton;
-    Resizeable = settings_.resizeable;
   }
   void CreateControls() override {
     label = Add<fw::StaticText>("Label", 10, 10, 150, 40, 3);
@@ -122,20 +120,6 @@ TEST_F(QtWindows, TheContentIsTheModelsSizeAtItsPlaceBelowTheMenuBarWithItsTitle
   EXPECT_EQ(shot.pixel(5, 150), qRgb(255, 255, 255)) << "white where no control is";
 }
 
-TEST_F(QtWindows, CloseBoxAndResizingAreOnlyThereWhereTheModelHasThem) {
-  const fw::Ref<Sample> fixed = Open({.closeButton = false, .resizeable = false});
-  const QWidget& frame = *frontEnd->FrameOf(*fixed);
-  EXPECT_FALSE(frame.windowFlags() & Qt::WindowCloseButtonHint);
-  EXPECT_TRUE(frame.windowFlags() & Qt::WindowMinimizeButtonHint);
-  EXPECT_EQ(frame.minimumSize(), frame.maximumSize()) << "not resizable";
-  fixed->Close();
-
-  const fw::Ref<Sample> free = Open();
-  const QWidget& freeFrame = *frontEnd->FrameOf(*free);
-  EXPECT_TRUE(freeFrame.windowFlags() & Qt::WindowCloseButtonHint);
-  EXPECT_NE(freeFrame.minimumSize(), freeFrame.maximumSize());
-}
-
 TEST_F(QtWindows, ControlsStandAtTheirRectanglesWithTheModelsTextsInTabOrder) {
   const fw::Ref<Sample> window = Open();
   for (const fw::Ref<fw::Control>& control : window->Controls()) {
@@ -199,20 +183,6 @@ TEST_F(QtWindows, TypingGoesToTheModelAndTheProgramsTextToTheField) {
   EXPECT_EQ(edit.text(), "from the program");
 }
 
-TEST_F(QtWindows, AUserResizeGoesThroughTheModelWhichMovesAndStretchesLockedControls) {
-  const fw::Ref<Sample> window = Open();
-  QWidget& frame = *frontEnd->FrameOf(*window);
-  const int menuHeight = frame.height() - 200;
-  // As the window manager does it: on the platform window, not the widget.
-  frame.windowHandle()->resize(420, 250 + menuHeight);
-  ASSERT_TRUE(RunUntil([&] { return window->Width() == 420; }));
-  EXPECT_EQ(window->Height(), 250);
-  EXPECT_EQ(RectOf(*window->field), QRect(10, 218, 400, 22)) << "locked left, right and bottom";
-  EXPECT_EQ(Widget(*window->field).geometry(), QRect(10, 218, 400, 22));
-  EXPECT_EQ(Widget(*window->ok).geometry(), QRect(230, 10, 80, 20)) << "no locks: stays";
-  EXPECT_EQ(frontEnd->ContentOf(*window)->size(), QSize(420, 250));
-}
-
 TEST_F(QtWindows, TheCloseBoxClosesTheWindowThroughTheModelOnlyWhenItHasOne) {
   const fw::Ref<Sample> boxless = Open({.closeButton = false});
   frontEnd->FrameOf(*boxless)->close();
@@ -243,22 +213,18 @@ TEST_F(QtWindows, RefreshNowReachesTheScreenInsideAHandlerWhileOtherChangesWaitF
   EXPECT_GT(inkOnScreen(), 10);
 }
 
-TEST_F(QtWindows, TheBarsFillIsProportionalToItsValueAndFullAboveItsMaximum) {
+TEST_F(QtWindows, TheBarIsEmptyAtZeroFullAboveItsMaximumAndEmptyWithoutAMaximum) {
   const fw::Ref<Sample> window = Open();
-  window->bar->Maximum = 500;
-  const auto fill = [&](int32_t value) {
+  const auto fill = [&](int32_t maximum, int32_t value) {
+    window->bar->Maximum = maximum;
     window->bar->SetValue(value);
+    window->bar->Refresh(false);
     frontEnd->Update();
     return FilledColumns(Grab(*frontEnd->ContentOf(*window)), RectOf(*window->bar));
   };
-  const int full = fill(500);
-  EXPECT_GT(full, 190) << "a full bar fills all but its frame";
-  EXPECT_EQ(fill(0), 0);
-  EXPECT_NEAR(fill(125), full / 4, 3);
-  EXPECT_NEAR(fill(300), full * 3 / 5, 3);
-  EXPECT_EQ(fill(100000), full) << "above the maximum: full, never an error";
-  window->bar->Maximum = 0;
-  EXPECT_EQ(fill(7), 0) << "no maximum: empty";
+  EXPECT_EQ(fill(500, 0), 0);
+  EXPECT_EQ(fill(500, 100000), FullFillWidth(*frontEnd->WidgetOf(*window->bar))) << "never an error";
+  EXPECT_EQ(fill(0, 7), 0) << "no maximum: empty, not Qt's busy bar";
 }
 
 TEST_F(QtWindows, ACanvasDrawsItsPictureAtItsOwnSizeFromTheTopLeftClippedAndNothingWithout) {
