@@ -210,6 +210,7 @@ TEST_F(QtProgramWindows, TheMenuBarHoldsTheProgramsMenusAndItsEditItemsActOnTheF
       shown << (item->isSeparator() ? QStringLiteral("-") : item->text() + QLatin1Char(' ') + item->shortcut().toString());
     }
   }
+  SaveScreenshot(Grab(*qt->FrameOf(*console)), "console_window_with_menu_bar");
   EXPECT_EQ(shown, (QStringList{"File", "Beenden Ctrl+Q", "Edit", "Undo Ctrl+Z", "-", "Cut Ctrl+X", "Copy Ctrl+C",
                                 "Paste Ctrl+V", "Delete ", "-", "Select all Ctrl+A"}));
 
