@@ -17,7 +17,10 @@ wait_for_window() {
   while ((SECONDS < deadline)); do
     for id in $(xdotool search --onlyvisible --class Updater 2>/dev/null); do
       [[ " $* " == *" $id "* ]] && continue
-      eval "$(xdotool getwindowgeometry --shell "$id")"
+      # A window may be gone again by now (the search dialog closes as the main window opens).
+      local geometry
+      geometry=$(xdotool getwindowgeometry --shell "$id" 2>/dev/null) || continue
+      eval "$geometry"
       if ((width == 0 || WIDTH == width)); then
         echo "$id"
         return 0
@@ -67,7 +70,17 @@ stop_simulator() {
 }
 trap 'stop_simulator; rm -rf "$work"' EXIT
 read -r -t 10 ready <&"${SIMULATOR[0]}" && [[ $ready == READY* ]] || { echo "x11 smoke: no simulator" >&2; exit 1; }
-timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" "$0" --on-display "$work/bin/Updater"
+# xvfb-run -a takes the first free display from where it starts looking; two runs that look
+# at the same moment (tests of several builds at once) would take the same one. A random
+# start keeps them apart.
+status=0
+timeout 120 xvfb-run -a -n $((100 + RANDOM % 30000)) -e "$work/xvfb.log" -s "-screen 0 1024x768x24" \
+  "$0" --on-display "$work/bin/Updater" || status=$?
+if ((status != 0)); then
+  echo "x11 smoke: the X server said:" >&2
+  cat "$work/xvfb.log" >&2
+  exit "$status"
+fi
 
 # The simulator saves its memory as it stops: the demo firmware's two regions, in order.
 stop_simulator
