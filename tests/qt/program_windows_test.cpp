@@ -257,7 +257,10 @@ TEST_F(QtProgramWindows, CancelEscapeAndCtrlQEachEndTheProgramWithZero) {
   };
   const auto runPressing = [&](const std::function<void(QWidget& frame)>& press) {
     return RunWithUser([this] { return RunUpdater(); }, [&] {
-      if (QWidget* frame = searchDialog()) press(*frame);
+      if (QWidget* frame = searchDialog()) {
+        EXPECT_EQ(frame->windowModality(), Qt::ApplicationModal);
+        press(*frame);
+      }
     });
   };
   EXPECT_EQ(runPressing([&](QWidget& frame) {

@@ -2,6 +2,7 @@
 // reaches the program when the user acts, and what is drawn when.
 #include <gtest/gtest.h>
 
+#include <QtCore/QPointer>
 #include <QtGui/QWindow>
 #include <QtTest/QTest>
 #include <QtWidgets/QApplication>
@@ -188,11 +189,14 @@ TEST_F(QtWindows, TheCloseBoxClosesTheWindowThroughTheModelOnlyWhenItHasOne) {
   const fw::Ref<Sample> boxless = Open({.closeButton = false});
   frontEnd->FrameOf(*boxless)->close();
   const fw::Ref<Sample> closable = Open();
-  frontEnd->FrameOf(*closable)->close();
+  const QPointer<QWidget> frame = frontEnd->FrameOf(*closable);
+  frame->close();
   EXPECT_TRUE(closable->IsOpen()) << "queued";
   ASSERT_TRUE(RunUntil([&] { return !closable->IsOpen(); }));
   EXPECT_TRUE(boxless->IsOpen());
   EXPECT_EQ(frontEnd->FrameOf(*closable), nullptr);
+  frontEnd->Update();
+  EXPECT_TRUE(frame.isNull()) << "its widgets are deleted once Qt runs";
 }
 
 TEST_F(QtWindows, RefreshNowReachesTheScreenInsideAHandlerWhileOtherChangesWaitForTheLoop) {

@@ -92,6 +92,7 @@ QWidget* MakeLabel(StaticText& text, QWidget* parent) {
   auto* widget = new QLabel(parent);
   widget->setTextFormat(Qt::PlainText);  // the program's text as it is, never markup
   widget->setWordWrap(text.Multiline);
+  // As the program numbers it: 0 the default (left), 1 left, 2 centred, 3 right.
   Qt::Alignment horizontal = Qt::AlignLeft;
   if (text.TextAlign == 2) horizontal = Qt::AlignHCenter;
   if (text.TextAlign == 3) horizontal = Qt::AlignRight;
