@@ -19,8 +19,10 @@ namespace fw {
 
 class QtFrontEnd final : public FrontEnd {
  public:
-  // How long the event loop may sleep before Qt runs again. Qt cannot wake the framework's
-  // loop, so it is polled: often while the user or the program is at work, so that a click
+  // How long the event loop may sleep before Qt runs again. Qt offers no descriptor that the
+  // framework's run loop could watch (a thread of Qt's own reads the display connection and
+  // wakes only Qt's own dispatcher), so Qt is polled: often while the user or the program is
+  // at work, so that a click
   // or a repaint is never noticeably late, and seldom once nothing has happened for a while,
   // so that an idle program costs next to nothing. The first input after a quiet spell is at
   // most kIdlePollSeconds late.
