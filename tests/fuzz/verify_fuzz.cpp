@@ -48,8 +48,11 @@ struct Device {
   std::vector<Request> requests;  // what the step asks for, in order
   size_t sent = 0;                // requests the step has sent so far
   size_t answered = 0;            // requests answered right, from the first on
+  bool allRequestsKnown = true;   // false when Requests stopped early
   bool onlyRightAnswers = true;
-  bool reportedDifference = false;
+  bool reportedDifference = false;  // any box about a difference, warnings included
+  bool reportedFailure = false;     // the box of a difference that fails the step
+  bool timedOut = false;
 };
 
 Device& TheDevice() {
@@ -67,7 +70,11 @@ std::vector<Request> Requests(size_t most) {
   for (const fw::Ref<MemoryRegion>& region : HID::MemoryRegions) {
     if (region->Type == 3) continue;
     const int64_t end = int64_t{region->Address} + region->Size;
-    for (int64_t address = region->Address; address < end && requests.size() < most; address += step) {
+    for (int64_t address = region->Address; address < end; address += step) {
+      if (requests.size() == most) {
+        TheDevice().allRequestsKnown = false;
+        return requests;
+      }
       requests.push_back({region.get(), address, std::min<int64_t>(HID::BytesPerPacket, (end - address) * bytesPerAddress)});
     }
   }
@@ -167,6 +174,8 @@ void SetUp() {
     if (text.starts_with("Verification failed on address") || text == "Error1" || text == "Error2") {
       TheDevice().reportedDifference = true;
     }
+    if (text.starts_with("Verification failed on address")) TheDevice().reportedFailure = true;
+    if (text == "Failed to get answer from device.") TheDevice().timedOut = true;
   });
 }
 
@@ -207,12 +216,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   device.in = &in;
   device.requests = Requests(size + 1);
   HID::DeviceMac->datas.clear();
+  // Off, so that it tells afterwards whether the step armed it for the next step.
+  window->Timer1->SetMode(fw::Timer::kOff);
 
   window->Work5();
+  const bool passed = window->Timer1->Mode() != fw::Timer::kOff;
 
   device.in = nullptr;
   HID::DeviceMac->datas.clear();
   // The right answer to each request, and nothing else, never differs from the image.
   Check(!device.onlyRightAnswers || !device.reportedDifference, "a right answer was reported as a difference");
+  // A device that answered every request right and in time passes; a step that passed has
+  // asked for every part of every region but those of type 3, and been told no difference.
+  if (device.allRequestsKnown) {
+    const bool everyAnswerRight = device.onlyRightAnswers && device.answered == device.requests.size();
+    Check(!everyAnswerRight || device.timedOut || passed, "the right answers to every request did not pass");
+    Check(!passed || device.sent == device.requests.size(), "the step passed without asking for every part");
+  }
+  Check(!passed || (!device.timedOut && !device.reportedFailure), "the step passed after a difference or a time-out");
   return 0;
 }
