@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const os::hid::DeviceIdentity identity = os::hid::ueventIdentity(text);
 
-  if (identity.vendorId) Check(*identity.vendorId >= 0, "a negative vendor id from hex digits");
+  Check(!identity.vendorId || *identity.vendorId >= 0, "a negative vendor id from hex digits");
+  Check(!identity.productId || *identity.productId >= 0, "a negative product id from hex digits");
   Check(!identity.product || !identity.product->empty(), "an empty name told as a name");
   Check(!identity.serialNumber || !identity.serialNumber->empty(), "an empty unique id told as a serial");
   CheckText(identity.product);

@@ -32,6 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)os::hid::numberProperty(properties, "Pid");
   Check(identity.vendorId.has_value() == (properties.contains("VendorID") && os::text::parseDecimal(properties.at("VendorID"))),
         "a vendor id told and not told");
+  for (const std::optional<std::int64_t>& number : {identity.vendorId, identity.productId, identity.versionNumber}) {
+    Check(!number || *number >= 0, "a negative number from decimal digits");
+  }
   CheckText(identity.manufacturer);
   CheckText(identity.product);
   CheckText(identity.serialNumber);
