@@ -194,7 +194,8 @@ bool ParseMemoryRegions(const fw::Ref<fw::MemoryBlock>& answer) {
   return true;
 }
 
-int32_t StringToHex(std::string_view s) { return fw::IntegerFromDouble(fw::Val("&h" + std::string(s))); }
+// Val("&h" + s), without building the text: the loader reads every byte of a firmware so.
+int32_t StringToHex(std::string_view s) { return fw::IntegerFromDouble(fw::HexadecimalValue(s)); }
 
 void ReleaseGlobals() {
   Drop(DeviceMac);

@@ -41,6 +41,7 @@ HexDecoding Failure(HexTextError::Code code, size_t offset, std::string message)
 }  // namespace
 
 HexDecoding DecodeHexText(std::string_view text) {
+  // The messages count characters from 1, as the person who typed the text does.
   HexDecoding result;
   int highNibble = -1;
   size_t highOffset = 0;
@@ -49,7 +50,7 @@ HexDecoding DecodeHexText(std::string_view text) {
     const int digit = fw::HexDigitValue(text[i]);
     if (digit < 0) {
       return Failure(HexTextError::Code::InvalidCharacter, i,
-                     "Not a hexadecimal digit at position " + fw::Str(static_cast<int64_t>(i)) +
+                     "Not a hexadecimal digit at position " + fw::Str(static_cast<int64_t>(i + 1)) +
                          ".");
     }
     if (highNibble < 0) {
@@ -63,7 +64,7 @@ HexDecoding DecodeHexText(std::string_view text) {
   if (highNibble >= 0) {
     return Failure(HexTextError::Code::OddDigitCount, highOffset,
                    "The last hexadecimal digit (position " +
-                       fw::Str(static_cast<int64_t>(highOffset)) + ") has no partner.");
+                       fw::Str(static_cast<int64_t>(highOffset + 1)) + ") has no partner.");
   }
   return result;
 }

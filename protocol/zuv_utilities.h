@@ -22,7 +22,7 @@ struct HexTextError {
   enum class Code { InvalidCharacter = 1, OddDigitCount };
   Code code;
   size_t offset;  // of the offending character; of the lone last digit for OddDigitCount
-  std::string message;
+  std::string message;  // for the user: positions in it count from 1
 };
 
 // The bytes a hexadecimal text spells, or why it spells none, so that the console can tell

@@ -10,15 +10,6 @@ namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-double HexadecimalValue(std::string_view digits) {
-  double value = 0;
-  for (char c : digits) {
-    const int digit = HexDigitValue(c);
-    if (digit < 0) break;
-    value = value * 16 + digit;
-  }
-  return value;
-}
 
 // The length of the decimal number at the start of text: sign, digits, fraction, exponent.
 size_t DecimalLength(std::string_view text) {
@@ -92,6 +83,16 @@ int32_t IntegerFromDouble(double value) {
   double wrapped = std::fmod(std::trunc(value), kWrap);
   if (wrapped < 0) wrapped += kWrap;
   return static_cast<int32_t>(static_cast<uint32_t>(wrapped));
+}
+
+double HexadecimalValue(std::string_view digits) {
+  double value = 0;
+  for (char c : digits) {
+    const int digit = HexDigitValue(c);
+    if (digit < 0) break;
+    value = value * 16 + digit;
+  }
+  return value;
 }
 
 int64_t Len(std::string_view text) {

@@ -26,6 +26,8 @@ std::string Hex(int32_t n);
 // case) followed by hexadecimal digits of either case reads as a hexadecimal number, and
 // "&h" alone as 0. Reading stops at the first character that does not belong to the number.
 double Val(std::string_view text);
+// The hexadecimal digits text begins with (either case), as Val reads them after "&h".
+double HexadecimalValue(std::string_view text);
 
 // Length of text in characters (UTF-8; a byte that starts no valid character counts as one)
 // and in bytes.

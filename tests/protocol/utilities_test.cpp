@@ -59,13 +59,13 @@ TEST(ProtocolUtilities, OddOrInvalidTextDecodesToNothingWithTheReason) {
   EXPECT_FALSE(odd.ok);
   EXPECT_EQ(odd.error.code, HexTextError::Code::OddDigitCount);
   EXPECT_EQ(odd.error.offset, 3u);
-  EXPECT_EQ(odd.error.message, "The last hexadecimal digit (position 3) has no partner.");
+  EXPECT_EQ(odd.error.message, "The last hexadecimal digit (position 4) has no partner.");
 
   const HexDecoding invalid = DecodeHexText("12 G4");
   EXPECT_FALSE(invalid.ok);
   EXPECT_EQ(invalid.error.code, HexTextError::Code::InvalidCharacter);
   EXPECT_EQ(invalid.error.offset, 3u);
-  EXPECT_EQ(invalid.error.message, "Not a hexadecimal digit at position 3.");
+  EXPECT_EQ(invalid.error.message, "Not a hexadecimal digit at position 4.");
 }
 
 TEST(ProtocolUtilities, FillSetsExactlyTheRangeAndStaysInsideTheBlock) {

@@ -124,14 +124,23 @@ BackgroundProcess::~BackgroundProcess() {
 }
 
 std::optional<std::string> BackgroundProcess::ReadLine(std::chrono::milliseconds timeout) {
+  return ReadLineOf(stdout_, pendingStdout_, timeout);
+}
+
+std::optional<std::string> BackgroundProcess::ReadStderrLine(std::chrono::milliseconds timeout) {
+  return ReadLineOf(stderr_, pendingStderr_, timeout);
+}
+
+std::optional<std::string> BackgroundProcess::ReadLineOf(int descriptor, std::string& pending,
+                                                         std::chrono::milliseconds timeout) {
   const auto deadline = Clock::now() + timeout;
   for (;;) {
-    if (const auto end = pendingStdout_.find('\n'); end != std::string::npos) {
-      std::string line = pendingStdout_.substr(0, end);
-      pendingStdout_.erase(0, end + 1);
+    if (const auto end = pending.find('\n'); end != std::string::npos) {
+      std::string line = pending.substr(0, end);
+      pending.erase(0, end + 1);
       return line;
     }
-    if (stdout_ < 0 || !WaitReadable(stdout_, deadline) || !ReadSome(stdout_, pendingStdout_)) {
+    if (descriptor < 0 || !WaitReadable(descriptor, deadline) || !ReadSome(descriptor, pending)) {
       return std::nullopt;
     }
   }
@@ -139,7 +148,7 @@ std::optional<std::string> BackgroundProcess::ReadLine(std::chrono::milliseconds
 
 std::string BackgroundProcess::ReadAllStderr(std::chrono::milliseconds timeout) {
   const auto deadline = Clock::now() + timeout;
-  std::string text;
+  std::string text = std::exchange(pendingStderr_, {});
   while (stderr_ >= 0 && WaitReadable(stderr_, deadline) && ReadSome(stderr_, text)) {
   }
   return text;
@@ -160,6 +169,7 @@ std::optional<int> BackgroundProcess::WaitForExit(std::chrono::milliseconds time
 ProcessResult BackgroundProcess::Finish() {
   ProcessResult result;
   result.out = std::exchange(pendingStdout_, {});
+  result.err = std::exchange(pendingStderr_, {});
   // Both at once: a program that fills one pipe while the other is being drained would wait
   // forever.
   const std::array<int*, 2> streams{&stdout_, &stderr_};

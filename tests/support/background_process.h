@@ -33,6 +33,8 @@ class BackgroundProcess {
   // The next line of standard output, without its newline; nothing when none came in time
   // or the output ended.
   std::optional<std::string> ReadLine(std::chrono::milliseconds timeout = 5s);
+  // The same for standard error.
+  std::optional<std::string> ReadStderrLine(std::chrono::milliseconds timeout = 5s);
   // Standard error until it ends or the time is up.
   std::string ReadAllStderr(std::chrono::milliseconds timeout = 5s);
   void Signal(int number);
@@ -44,11 +46,13 @@ class BackgroundProcess {
  private:
   // Collects the exit status once the program has ended, waiting for that when `block`.
   std::optional<int> Reap(bool block);
+  static std::optional<std::string> ReadLineOf(int descriptor, std::string& pending, std::chrono::milliseconds timeout);
 
   pid_t pid_ = -1;
   int stdout_ = -1;
   int stderr_ = -1;
   std::string pendingStdout_;
+  std::string pendingStderr_;
   std::optional<int> exitStatus_;
 };
 

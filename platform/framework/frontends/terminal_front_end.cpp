@@ -238,12 +238,18 @@ void TerminalFrontEnd::Update() {
       if (dirty.contains(control.get())) Draw(*control);
     }
   }
-  if (!dirty.empty()) RetryPendingLines();
+  // Also when nothing changed: the input of the line before may have been delivered.
+  if (!dirty.empty() || !waitingLines_.empty()) RetryPendingLines();
 }
 
 void TerminalFrontEnd::RetryPendingLines() {
-  // In the order typed: a line waits until the one before it was taken.
-  while (!waitingLines_.empty() && Perform(waitingLines_.front())) waitingLines_.erase(waitingLines_.begin());
+  // In the order typed: a line waits until the one before it was taken and delivered, so that
+  // it meets the buttons as that input left them. A second "Startnext" typed ahead must wait
+  // until the step the first one started has enabled the button again; taken at once, it
+  // would find the button still enabled and its press would be lost.
+  while (!waitingLines_.empty() && !InputPending() && Perform(waitingLines_.front())) {
+    waitingLines_.erase(waitingLines_.begin());
+  }
 }
 
 void TerminalFrontEnd::Yield() {}

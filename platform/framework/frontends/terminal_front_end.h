@@ -5,8 +5,9 @@
 // The user types a line: the key shown next to an enabled button (or its caption) presses
 // it, the quit item's key quits, "<field>=<text>" fills an edit field. A message box waits
 // for Enter when the input is a terminal and is taken as read otherwise, so that a script can
-// drive the whole program through standard input. A script's line that matches no enabled
-// button yet waits until one shows up, so a script can type ahead of the windows.
+// drive the whole program through standard input. A script's line waits until what the line
+// before it did has reached the program and a button of that key or caption is enabled, so a
+// script can type ahead of the windows.
 #pragma once
 
 #include <cstdint>

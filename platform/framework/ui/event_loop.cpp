@@ -94,6 +94,8 @@ void PostInput(Ref<Window> window, std::function<void()> action) {
   State().input.push_back(Input{std::move(window), std::move(action)});
 }
 
+bool InputPending() { return !State().input.empty(); }
+
 void RunEventLoopPass() {
   if (QuitRequested()) return;
   CurrentFrontEnd().Update();

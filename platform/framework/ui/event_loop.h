@@ -17,6 +17,8 @@ class Window;
 // window is up, input for other windows is dropped; while a message box is up, all other
 // input is.
 void PostInput(Ref<Window> window, std::function<void()> action);
+// Whether input is queued and not yet delivered.
+bool InputPending();
 
 // One pass: device and system events, the timers that are due, then one input event. When
 // there is nothing to do it first sleeps until the next timer is due or input comes.
