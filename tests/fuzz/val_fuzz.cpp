@@ -9,6 +9,7 @@
 #include <limits>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "app.h"
 #include "fuzz_input.h"
@@ -27,6 +28,26 @@ void CheckInteger(double value) {
   if (!std::isfinite(value)) Check(integer == 0, "NaN or an infinity not 0");
 }
 
+// The debug console takes an address typed as "&h" and up to eight significant hexadecimal
+// digits, or as decimal digits with an optional minus from -2^31 to 2^32 - 1; Val and
+// IntegerFromDouble must then give exactly its 32 bits.
+void CheckAddress(const std::string& text) {
+  const bool hex = text.size() > 2 && text[0] == '&' && (text[1] == 'h' || text[1] == 'H');
+  const std::string_view digits = std::string_view(text).substr(hex ? 2 : text.starts_with('-') ? 1 : 0);
+  if (digits.empty() || digits.size() > 40) return;
+  uint64_t magnitude = 0;
+  for (char c : digits) {
+    const int digit = hex ? fw::HexDigitValue(c) : (c >= '0' && c <= '9' ? c - '0' : -1);
+    if (digit < 0) return;
+    magnitude = magnitude * (hex ? 16 : 10) + static_cast<uint64_t>(digit);
+    if (magnitude > 0xFFFFFFFFull + 1) return;
+  }
+  const bool negative = !hex && text.starts_with('-');
+  if (magnitude > (negative ? 0x80000000ull : 0xFFFFFFFFull)) return;
+  const auto bits = static_cast<uint32_t>(negative ? 0 - magnitude : magnitude);
+  Check(fw::IntegerFromDouble(fw::Val(text)) == static_cast<int32_t>(bits), "an address not read as its 32 bits");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -41,6 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(fw::Val(text + "z") == value, "Val read past its number");
   Check(fw::Val(" \t" + text) == value, "Val did not skip leading blanks");
   CheckInteger(value);
+  CheckAddress(text);
 
   const int32_t id = IdFromText(text);
   const double cut = std::trunc(value);
