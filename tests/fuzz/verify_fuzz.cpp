@@ -157,7 +157,7 @@ void SetUp() {
   HID::DeviceMac = fw::MakeRef<MyOrvane>();
   fw::SetTickSource(Tick);
   // Each read lets the event loop run once, and an idle event loop sleeps a millisecond in
-  // poll(2). A descriptor that is always ready keeps it awake: a thousand times the inputs.
+  // poll(2). A descriptor that is always ready keeps it from sleeping, so reads cost no time.
   static const int alwaysReady = ::eventfd(1, EFD_CLOEXEC);
   CFRunLoopAddSource(CFRunLoopGetCurrent(), OSRunLoopSourceCreateForDescriptor(alwaysReady, [](int, short, void*) {}, nullptr),
                      kCFRunLoopDefaultMode);
@@ -179,7 +179,7 @@ void SetUp() {
   });
 }
 
-// Images that are not all erased flash: a pattern from one byte of the input.
+// Images that are not all erased flash: a pattern from two bytes of the input per region.
 void FillImages(FuzzInput& in) {
   for (const fw::Ref<MemoryRegion>& region : HID::MemoryRegions) {
     uint8_t value = in.Byte();
