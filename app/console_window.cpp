@@ -11,15 +11,12 @@
 #include "device_waits.h"
 #include "hid.h"
 #include "main_window.h"
+#include "messages.h"
 #include "text_functions.h"
 #include "traffic_log.h"
 #include "zuv_utilities.h"
 
 namespace {
-
-std::string WithDetail(const std::string& text, const std::string& detail) {
-  return text + fw::EndOfLine + fw::EndOfLine + detail;
-}
 
 std::string Trimmed(std::string_view text) {
   const size_t first = text.find_first_not_of(" \t");
@@ -182,13 +179,13 @@ void ConsoleWindow::PushButton2_Action() {
   // The device may be busy with an erase it was just sent.
   const fw::Ref<fw::MemoryBlock> answer = Receive(kEraseAnswerTicks);
   if (!answer) return;
-  const uint8_t code = answer->UInt8Value(HID::CommandOffset);
+  const uint8_t code = HID::AnswerByte(*answer, HID::CommandOffset);
   if (code != HID::QUERY_DEVICE) {
     fw::MsgBox(WithDetail("Falsche Antwort vom Ger\xC3\xA4t.", fw::Str(code)));
     return;
   }
-  HID::BytesPerPacket = answer->UInt8Value(HID::BytesPerPacketOffset);
-  HID::DeviceFamily = answer->UInt8Value(HID::DeviceFamilyOffset);
+  HID::BytesPerPacket = HID::AnswerByte(*answer, HID::BytesPerPacketOffset);
+  HID::DeviceFamily = HID::AnswerByte(*answer, HID::DeviceFamilyOffset);
   std::vector<std::string> lines{"BytesPerPacket: " + fw::Str(HID::BytesPerPacket),
                                  "DeviceFamily: " + fw::Str(HID::DeviceFamily)};
   if (const int32_t bytesPerAddress = HID::BytesPerAddressOfFamily(HID::DeviceFamily); bytesPerAddress != 0) {
@@ -212,7 +209,7 @@ void ConsoleWindow::PushButton3_Action() {
   Send(HID::GetGetDataCommand(address, HID::BytesPerPacket));
   const fw::Ref<fw::MemoryBlock> answer = Receive(kDataAnswerTicks);
   if (!answer) return;
-  const uint8_t code = answer->UInt8Value(HID::CommandOffset);
+  const uint8_t code = HID::AnswerByte(*answer, HID::CommandOffset);
   if (code != HID::GET_DATA) {
     fw::MsgBox(WithDetail("Falsche Antwort vom Ger\xC3\xA4t.", fw::Str(code)));
     return;

@@ -1,4 +1,5 @@
 #include "main_window.h"
+#include "messages.h"
 
 #include "alerts.h"
 #include "app.h"
@@ -12,19 +13,6 @@
 #include "text_functions.h"
 #include "traffic_log.h"
 #include "ui/application.h"
-
-namespace {
-
-std::string WithDetail(const std::string& text, const std::string& detail) {
-  return text + fw::EndOfLine + fw::EndOfLine + detail;
-}
-
-void GiveUp(const std::string& message) {
-  fw::MsgBox(message);
-  fw::Quit(0);
-}
-
-}  // namespace
 
 fw::Ref<class mainWindow> mainWindow() { return fw::ImplicitInstance<class mainWindow>(mainWindow::kClassName); }
 
@@ -169,21 +157,27 @@ void mainWindow::Work1() {
   HID::SendCommand(HID::GetQueryDeviceCommand());
   const fw::Ref<fw::MemoryBlock> answer = HID::ReadCommand(false);
   if (!answer) return GiveUp("Failed to get answer from device.");
-  const uint8_t code = answer->UInt8Value(HID::CommandOffset);
+  const uint8_t code = HID::AnswerByte(*answer, HID::CommandOffset);
   if (code != HID::QUERY_DEVICE) return GiveUp(WithDetail("Wrong answer from device.", fw::Str(code)));
-  HID::BytesPerPacket = answer->UInt8Value(HID::BytesPerPacketOffset);
-  HID::DeviceFamily = answer->UInt8Value(HID::DeviceFamilyOffset);
+  HID::BytesPerPacket = HID::AnswerByte(*answer, HID::BytesPerPacketOffset);
+  HID::DeviceFamily = HID::AnswerByte(*answer, HID::DeviceFamilyOffset);
   const int32_t bytesPerAddress = HID::BytesPerAddressOfFamily(HID::DeviceFamily);
   if (bytesPerAddress == 0) return GiveUp(WithDetail("Unknown type of device.", fw::Str(HID::DeviceFamily)));
   HID::bytesPerAddress = bytesPerAddress;
-  // Programming and verification move BytesPerPacket bytes at a time and need whole
-  // addresses per packet: with any other size they could not end, so stop before the erase.
-  if (!HID::PacketSizeFits(HID::BytesPerPacket, HID::bytesPerAddress)) {
-    return GiveUp(WithDetail("Wrong answer from device.", "BytesPerPacket: " + fw::Str(HID::BytesPerPacket)));
-  }
+  if (!PacketSizeUsable()) return;
   // An impossible region list has been reported to the user already.
   if (!HID::ParseMemoryRegions(answer)) return fw::Quit(0);
   StartNext();
+}
+
+bool mainWindow::PacketSizeUsable() {
+  // Programming and verification move BytesPerPacket bytes at a time and need whole
+  // addresses per packet: with any other size they could not end. The first step stops such a
+  // device before the erase; the later steps ask again, as the debug console may have
+  // queried the device since.
+  if (HID::PacketSizeFits(HID::BytesPerPacket, HID::ImageBytesPerAddress())) return true;
+  GiveUp(WithDetail("Wrong answer from device.", "BytesPerPacket: " + fw::Str(HID::BytesPerPacket)));
+  return false;
 }
 
 void mainWindow::Work2() {

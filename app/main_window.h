@@ -57,6 +57,9 @@ class mainWindow : public fw::Window {
   void StartButton_Action();
   void Canvas2_Open();
   void Finish();
+  // Whether programming and verification can work with the device's packet size; when not,
+  // the user is told and the program quits.
+  bool PacketSizeUsable();
 };
 
 // The open main window, or a new one.

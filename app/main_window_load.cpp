@@ -7,6 +7,7 @@
 #include "device_geometry.h"
 #include "hid.h"
 #include "main_window.h"
+#include "messages.h"
 #include "text_functions.h"
 
 namespace {
@@ -27,10 +28,6 @@ std::string_view Trim(std::string_view text) {
   const size_t first = text.find_first_not_of(kWhiteSpace);
   if (first == std::string_view::npos) return {};
   return text.substr(first, text.find_last_not_of(kWhiteSpace) - first + 1);
-}
-
-std::string WithDetail(const std::string& text, const std::string& detail) {
-  return text + fw::EndOfLine + fw::EndOfLine + detail;
 }
 
 // One record's fields, cut by position from the text after the start code.

@@ -26,6 +26,7 @@ void RightAlign(fw::MemoryBlock& block, int32_t perPacket, int32_t n) {
 }  // namespace
 
 void mainWindow::Work4() {
+  if (!PacketSizeUsable()) return;
   info->SetText("Writing new firmware to device...");
   info->Refresh(true);
   const fw::Ref<fw::MemoryBlock> block = fw::NewMemoryBlock(HID::MaxDataBytes);

@@ -102,8 +102,8 @@ bool Verification::VerifyRegion(const MemoryRegion& region) {
 // that lies outside the region's image, or outside the report's data field, cannot match
 // what was written there: it counts as a difference.
 void Verification::Compare(const MemoryRegion& region, const fw::MemoryBlock& answer) {
-  const int32_t answerAddress = answer.Size() >= HID::SizeOffset ? answer.Int32Value(HID::AddressOffset) : 0;
-  const int64_t n = answer.Size() > HID::SizeOffset ? answer.UInt8Value(HID::SizeOffset) : 0;
+  const int32_t answerAddress = HID::AnswerInt32(answer, HID::AddressOffset);
+  const int64_t n = HID::AnswerByte(answer, HID::SizeOffset);
   const int64_t imageBytes = int64_t{region.Size} * bytesPerAddress_;
   int64_t pos = (int64_t{answerAddress} - region.Address) * bytesPerAddress_;
   for (int64_t j = 0; j < n; ++j, ++pos) {
@@ -137,6 +137,7 @@ void Verification::Differs(int32_t answerAddress, int64_t j) {
 }  // namespace
 
 void mainWindow::Work5() {
+  if (!PacketSizeUsable()) return;
   info->SetText("Verify firmware...");
   Verification verification(*this);
   if (!verification.Run()) return fw::Quit(0);

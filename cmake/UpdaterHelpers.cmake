@@ -15,11 +15,13 @@ endfunction()
 
 # A GoogleTest executable registered with ctest. Tests are discovered when ctest runs,
 # so a build never executes test code. PREFIX sets apart the tests of an executable that
-# runs test sources another one runs too (built for another target).
+# runs test sources another one runs too (built for another target). PROPERTIES are further
+# ctest properties of its tests, such as LABELS long and a COST that starts a long test first
+# in a parallel run.
 function(updater_add_gtest name)
-  cmake_parse_arguments(ARG "" "PREFIX" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "PREFIX" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 30
-                       TEST_PREFIX "${ARG_PREFIX}" PROPERTIES TIMEOUT 120)
+                       TEST_PREFIX "${ARG_PREFIX}" PROPERTIES TIMEOUT 120 ${ARG_PROPERTIES})
 endfunction()

@@ -51,4 +51,12 @@ fw::Ref<fw::MemoryBlock> GetGetDataCommand(int32_t address, int32_t size) {
   return p;
 }
 
+uint8_t AnswerByte(const fw::MemoryBlock& report, size_t offset) {
+  return offset < report.Size() ? report.UInt8Value(offset) : 0;
+}
+
+int32_t AnswerInt32(const fw::MemoryBlock& report, size_t offset) {
+  return offset <= report.Size() && report.Size() - offset >= 4 ? report.Int32Value(offset) : 0;
+}
+
 }  // namespace HID

@@ -36,6 +36,11 @@ inline constexpr size_t DeviceFamilyOffset = 2;
 inline constexpr size_t FirstRegionRecordOffset = 3;
 inline constexpr size_t RegionRecordSize = 9;  // Type, Address (4), Size (4)
 
+// A field of a report as far as the report reaches: 0 for a field a short report does not
+// hold, so that such a report fails the checks of its reader like any other wrong one.
+uint8_t AnswerByte(const fw::MemoryBlock& report, size_t offset);
+int32_t AnswerInt32(const fw::MemoryBlock& report, size_t offset);
+
 // A new zero-filled 64-byte little-endian packet.
 fw::Ref<fw::MemoryBlock> NewPacket();
 

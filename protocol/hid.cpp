@@ -43,25 +43,19 @@ struct RegionRecord {
   int32_t size;
 };
 
-// The fields of a record that the answer holds; 0 for those it does not reach.
-uint8_t FieldByte(const fw::MemoryBlock& answer, size_t pos) { return pos < answer.Size() ? answer.UInt8Value(pos) : 0; }
-
-int32_t FieldInt32(const fw::MemoryBlock& answer, size_t pos) {
-  return pos + 4 <= answer.Size() ? answer.Int32Value(pos) : 0;
-}
-
 bool LiesInside(const fw::MemoryBlock& answer, size_t recordPos) {
   return recordPos + RegionRecordSize <= answer.Size();
 }
 
 // The later steps compare and subtract text addresses, which are device addresses times the
 // bytes per address, as signed 32-bit numbers. That works anywhere, above 0x80000000 too, as
-// long as the region's whole byte range lies in the signed 32-bit range without wrapping.
+// long as the region's whole byte range lies in the signed 32-bit range without wrapping: its
+// first byte and its last one (the end itself, one past the last byte, may be 2^31).
 bool IsPossible(const RegionRecord& record) {
   if (record.size < 0 || record.size > MaxRegionSize) return false;
   const int64_t first = int64_t{record.address} * ImageBytesPerAddress();
   const int64_t end = (int64_t{record.address} + record.size) * ImageBytesPerAddress();
-  return first >= INT32_MIN && end <= INT32_MAX;
+  return first >= INT32_MIN && end <= int64_t{INT32_MAX} + 1;
 }
 
 // Size addresses of bytesPerAddress image bytes each, and the spare bytes past the end.
@@ -170,7 +164,7 @@ bool ParseMemoryRegions(const fw::Ref<fw::MemoryBlock>& answer) {
   int64_t imageBytes = ImageBytesHeld();
   size_t pos = FirstRegionRecordOffset;
   for (int index = 0; index < MaxRegions; ++index, pos += RegionRecordSize) {
-    const RegionRecord record{FieldByte(*bytes, pos), FieldInt32(*bytes, pos + 1), FieldInt32(*bytes, pos + 5)};
+    const RegionRecord record{AnswerByte(*bytes, pos), AnswerInt32(*bytes, pos + 1), AnswerInt32(*bytes, pos + 5)};
     // A type byte that is there and marks the end ends the list; an answer that ends before
     // it, or inside a record, is cut short.
     if (pos < bytes->Size() && record.type == RegionEndMarker) break;

@@ -20,9 +20,10 @@ void WriteLogLine(const std::string& line) {
 }
 
 // The n data bytes of a PROGRAM_DEVICE packet or a GET_DATA answer: right-aligned in the data
-// field, where the programming step puts them and the verifying step reads them.
+// field, where the programming step puts them and the verifying step reads them. An answer
+// too short for a field shows it as 0, and of its data only what it holds.
 std::string DataBytes(const fw::MemoryBlock& p) {
-  const size_t n = std::min<size_t>(p.UInt8Value(SizeOffset), MaxDataBytes);
+  const size_t n = std::min<size_t>(AnswerByte(p, SizeOffset), MaxDataBytes);
   return p.StringValue(PacketSize - n, n);
 }
 
@@ -67,8 +68,8 @@ void DebugSendCommand(const fw::Ref<fw::MemoryBlock>& p) {
 }
 
 void DebugReadCommand(const fw::Ref<fw::MemoryBlock>& p) {
-  if (!p || p->UInt8Value(CommandOffset) != GET_DATA) return;
-  if (logfile) WriteLogLine(AddressLine(p->Int32Value(AddressOffset), DataBytes(*p)));
+  if (!p || p->Size() <= CommandOffset || p->UInt8Value(CommandOffset) != GET_DATA) return;
+  if (logfile) WriteLogLine(AddressLine(AnswerInt32(*p, AddressOffset), DataBytes(*p)));
 }
 
 void InitLog(std::string_view name) {

@@ -12,6 +12,7 @@
 #include "simulator.h"
 #include "test_logo.h"
 #include "update_payload.h"
+#include "ui/event_loop.h"
 #include "updater.h"
 #include "zuv_utilities.h"
 
@@ -50,6 +51,9 @@ void UpdaterTest::TearDownTestSuite() { Devices().reset(); }
 
 void UpdaterTest::SetUp() {
   ResetHidGlobals();
+  // A script may still act after the program has quit (the front end's last update comes
+  // after the event loop's reset); what it posted must not reach the next test's program.
+  fw::ResetEventLoop();
   bin_ = root_.path() / "bin";
   resources_ = root_.path() / "Resources";
   std::filesystem::create_directories(bin_);

@@ -10,8 +10,6 @@
 #include <mutex>
 #include <thread>
 
-#include "logopack/firmware_image.h"
-#include "logopack/intel_hex_writer.h"
 #include "plugin_host.h"
 #include "test_logo.h"
 #include "update_payload.h"
@@ -20,43 +18,6 @@
 namespace app_test {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-Firmware FirmwareFor(const std::vector<Region>& regions, int bytesPerAddress) {
-  Firmware firmware{regions, bytesPerAddress, {}, {}};
-  logopack::FirmwareImage image;
-  uint32_t seed = 0x2545F491;
-  for (const Region& region : regions) {
-    std::vector<uint8_t> bytes;
-    if (region.type != 3) {
-      bytes.resize(size_t{region.size} * static_cast<size_t>(bytesPerAddress));
-      for (uint8_t& byte : bytes) {
-        seed = seed * 1103515245 + 12345;
-        byte = static_cast<uint8_t>(seed >> 16);
-      }
-      if (!bytes.empty()) image.segments.push_back({region.address * static_cast<uint32_t>(bytesPerAddress), bytes});
-    }
-    firmware.bytes.push_back(std::move(bytes));
-  }
-  std::sort(image.segments.begin(), image.segments.end(),
-            [](const logopack::Segment& a, const logopack::Segment& b) { return a.address < b.address; });
-  firmware.intelHex = logopack::writeLoaderHex(image);
-  return firmware;
-}
-
-std::vector<std::vector<uint8_t>> ReadMemoryDump(const fs::path& path) {
-  std::ifstream in(path);
-  std::vector<std::vector<uint8_t>> regions;
-  for (std::string line; std::getline(in, line);) {
-    if (line.starts_with("REGION ")) {
-      regions.emplace_back();
-      continue;
-    }
-    if (regions.empty()) continue;
-    const std::string bytes = DecodingFromHexZuv(line);
-    regions.back().insert(regions.back().end(), bytes.begin(), bytes.end());
-  }
-  return regions;
-}
 
 ProgramTree::ProgramTree(const std::string& program) : program_(program) {
   bin_ = root_.path() / "bin";

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <fstream>
+#include <functional>
+#include <thread>
 
 #include "devsim/device_server.h"
 #include "files.h"
@@ -135,6 +138,49 @@ TEST(DevsimServer, ReportsWaitWhileTheDeviceErases) {
   host.SendReport(commandPacket(Command::QueryDevice));
   ASSERT_TRUE(host.NextReport(5s));
   EXPECT_GE(Clock::now() - sent, 150ms);
+}
+
+// Polls until `condition` holds; false when it did not within five seconds.
+bool eventually(const std::function<bool()>& condition) {
+  const auto deadline = Clock::now() + 5s;
+  while (!condition()) {
+    if (Clock::now() > deadline) return false;
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
+
+// What a host on simulated time relies on: from the moment it has sent a report, the device
+// is handling it until the answer can be read.
+TEST(DevsimServer, AReportIsBeingHandledUntilItsAnswerIsThere) {
+  TempDir dir("devsim");
+  auto device = StartSimulator(SimulatorOptions(dir.path(), "dev"));
+  EXPECT_FALSE(device->server().handlingReport()) << "no host";
+  auto host = SeqPacketPeer::ConnectTo(device->socketPath());
+  const auto answerThere = [&] {
+    pollfd entry{host.Descriptor(), POLLIN, 0};
+    return ::poll(&entry, 1, 0) == 1;
+  };
+  for (int i = 0; i < 200; ++i) {
+    host.SendReport(commandPacket(Command::QueryDevice));
+    while (device->server().handlingReport()) {
+    }
+    ASSERT_TRUE(answerThere()) << i;
+    ASSERT_TRUE(host.NextReport());
+  }
+}
+
+TEST(DevsimServer, AReportWaitingWhileTheDeviceErasesIsNotBeingHandled) {
+  TempDir dir("devsim");
+  Options options = SimulatorOptions(dir.path(), "dev");
+  options.eraseTime = 10min;
+  auto device = StartSimulator(options);
+  auto host = SeqPacketPeer::ConnectTo(device->socketPath());
+  host.SendReport(commandPacket(Command::EraseDevice));
+  host.SendReport(commandPacket(Command::QueryDevice));
+  ASSERT_TRUE(waitFor(*device, [](const DeviceActivity& a) { return a.stats.received(Command::EraseDevice) == 1; }));
+  EXPECT_TRUE(eventually([&] { return !device->server().handlingReport(); }));
+  EXPECT_FALSE(host.NextReport(50ms)) << "the query is still waiting";
 }
 
 TEST(DevsimServer, PacedDeviceTakesOneReportPerMillisecond) {

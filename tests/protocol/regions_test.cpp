@@ -131,8 +131,8 @@ TEST_F(PROTOCOL_SUITE(RefusedRegions), ImpossibleRecordsAppendNothing) {
       {1, 0x9000, INT32_MIN},
       {1, 0x9000, HID::MaxRegionSize + 1},
       {1, 0x9000, INT32_MAX},
-      {1, INT32_MAX - 15, 16},
-      {1, INT32_MAX, 1},
+      {1, INT32_MAX - 15, 17},
+      {1, INT32_MAX, 2},
       {1, INT32_MAX, HID::MaxRegionSize},
   };
   for (const Record& record : impossible) {
@@ -144,21 +144,21 @@ TEST_F(PROTOCOL_SUITE(RefusedRegions), ImpossibleRecordsAppendNothing) {
                       std::to_string(record.size));
     protocol_test::ResetHidGlobals();
   }
-  // The last addresses that still fit, at both ends.
-  ASSERT_TRUE(HID::ParseMemoryRegions(QueryAnswer({{1, INT32_MAX - 16, 16}}, true)));
-  ASSERT_TRUE(HID::ParseMemoryRegions(QueryAnswer({{1, INT32_MAX, 0}}, true)));
+  // The last addresses that still fit, at both ends: a region may end with byte 0x7FFFFFFF.
+  ASSERT_TRUE(HID::ParseMemoryRegions(QueryAnswer({{1, INT32_MAX - 15, 16}}, true)));
+  ASSERT_TRUE(HID::ParseMemoryRegions(QueryAnswer({{1, INT32_MAX, 1}}, true)));
   ASSERT_TRUE(HID::ParseMemoryRegions(QueryAnswer({{1, INT32_MIN, 16}, {1, -1, 1}}, true)));
 }
 
 TEST_F(PROTOCOL_SUITE(RefusedRegions), WithTwoBytesPerAddressTheByteRangeMustFit) {
   HID::bytesPerAddress = 2;
   constexpr int32_t kHalf = INT32_MAX / 2;
-  for (const Record& record : {Record{1, kHalf - 15, 16}, Record{1, INT32_MIN / 2 - 1, 16}, Record{1, 0x40000000, 1}}) {
+  for (const Record& record : {Record{1, kHalf - 15, 17}, Record{1, INT32_MIN / 2 - 1, 16}, Record{1, 0x40000000, 1}}) {
     SCOPED_TRACE(std::to_string(record.address));
     ExpectRefused(QueryAnswer({record}, true),
                   "Region 1: address " + fw::Hex(record.address) + ", size " + std::to_string(record.size));
   }
-  ASSERT_TRUE(HID::ParseMemoryRegions(QueryAnswer({{1, kHalf - 16, 16}, {1, INT32_MIN / 2, 16}}, true)));
+  ASSERT_TRUE(HID::ParseMemoryRegions(QueryAnswer({{1, kHalf - 15, 16}, {1, INT32_MIN / 2, 16}}, true)));
   // Each address holds two image bytes, all preset, then the ten spare bytes.
   ExpectImage(*HID::MemoryRegions[0], 32, 42);
 }

@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -118,8 +119,11 @@ std::optional<Error> DeviceServer::publishProps() const {
 
 DeviceServer::~DeviceServer() {
   removeFiles();
-  closeFd(connectionFd_);
-  closeFd(listenFd_);
+  {
+    std::lock_guard lock(mutex_);
+    closeFd(connectionFd_);
+    closeFd(listenFd_);
+  }
   closeFd(wakeFd_);
 }
 
@@ -153,7 +157,12 @@ DeviceServer::Step DeviceServer::waitForHost() {
   if (fds[0].revents != 0) return Step::Stop;
   if ((fds[1].revents & POLLIN) == 0) return Step::Continue;
 
-  connectionFd_ = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+  {
+    // Taken under the lock, so that handlingReport() finds the host either still waiting
+    // or connected.
+    std::lock_guard lock(mutex_);
+    connectionFd_ = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+  }
   if (connectionFd_ < 0) return Step::Continue;  // the host gave up before we got to it
   update([](DeviceActivity& activity) {
     ++activity.sessionsStarted;
@@ -179,6 +188,13 @@ DeviceServer::Step DeviceServer::serveNextReport() {
   if (fds[0].revents != 0) return Step::Stop;
   if (!ready || fds[1].revents == 0) return Step::Continue;
 
+  // Set before the report leaves the socket and cleared once its answers are out, so that
+  // handlingReport() sees it in one place or the other.
+  handling_ = true;
+  struct Handled {
+    std::atomic<bool>& flag;
+    ~Handled() { flag = false; }
+  } handled{handling_};
   std::array<std::uint8_t, kReceiveBufferSize> datagram{};
   const ssize_t received = ::recv(connectionFd_, datagram.data(), datagram.size(), MSG_DONTWAIT);
   if (received < 0) return errno == EAGAIN || errno == EINTR ? Step::Continue : Step::HostLeft;
@@ -204,8 +220,11 @@ DeviceServer::Step DeviceServer::process(std::span<const std::uint8_t> report) {
   // whatever the device's own delays: a report taken within its frame moves the next one
   // exactly a frame on; after a pause the frames start again from the report.
   const auto frame = arrived < notBefore_ + kPacedInterval ? notBefore_ : arrived;
-  notBefore_ = arrived + reaction.busyFor;
-  if (options_.pace) notBefore_ = std::max(notBefore_, frame + kPacedInterval);
+  {
+    std::lock_guard lock(mutex_);
+    notBefore_ = arrived + reaction.busyFor;
+    if (options_.pace) notBefore_ = std::max(notBefore_, frame + kPacedInterval);
+  }
 
   for (const Report& answer : reaction.answers) {
     if (Step step = send(answer); step != Step::Continue) return step;
@@ -237,8 +256,11 @@ DeviceServer::Step DeviceServer::send(std::span<const std::uint8_t> report) {
 
 void DeviceServer::endSession() {
   saveMemory();
-  closeFd(connectionFd_);
-  notBefore_ = {};
+  {
+    std::lock_guard lock(mutex_);
+    closeFd(connectionFd_);
+    notBefore_ = {};
+  }
   update([](DeviceActivity& activity) { activity.hostConnected = false; });
 }
 
@@ -246,8 +268,11 @@ void DeviceServer::finish() {
   saveMemory();
   // Files first: a host that notices the closed connection then finds the device gone.
   removeFiles();
-  closeFd(connectionFd_);
-  closeFd(listenFd_);
+  {
+    std::lock_guard lock(mutex_);
+    closeFd(connectionFd_);
+    closeFd(listenFd_);
+  }
   update([](DeviceActivity& activity) {
     activity.hostConnected = false;
     activity.ended = true;
@@ -277,6 +302,23 @@ void DeviceServer::update(Change change) {
     change(activity_);
   }
   changed_.notify_all();
+}
+
+bool DeviceServer::handlingReport() const {
+  {
+    std::lock_guard lock(mutex_);
+    if (connectionFd_ < 0) {
+      // A host that has connected and not been taken yet may have sent already.
+      pollfd waiting{listenFd_, POLLIN, 0};
+      if (listenFd_ >= 0 && ::poll(&waiting, 1, 0) == 1) return true;
+    } else {
+      int pending = 0;
+      if (Clock::now() >= notBefore_ && ::ioctl(connectionFd_, FIONREAD, &pending) == 0 && pending > 0) return true;
+    }
+  }
+  // Asked after the socket: a report taken out of it since is being handled until its
+  // answers are out.
+  return handling_;
 }
 
 DeviceActivity DeviceServer::activity() const {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
@@ -60,6 +61,12 @@ class DeviceServer {
   void requestStop() noexcept;
 
   DeviceActivity activity() const;
+
+  // Whether a report from the host is waiting for the device or being handled by it, while
+  // the device is not busy on purpose (erasing, pacing). A host whose time is simulated
+  // asks this before it lets time pass, so that it never times out an answer the device is
+  // about to give. Safe from any thread.
+  bool handlingReport() const;
   std::vector<RegionMemory> memory() const;
 
   // Waits for `condition` to hold, checked on every change; false when time ran out.
@@ -98,10 +105,13 @@ class DeviceServer {
   std::ofstream trafficFile_;
   std::optional<TrafficLog> traffic_;
 
-  mutable std::mutex mutex_;  // guards bootloader_ and activity_
+  // Guards bootloader_ and activity_, and the changes of connectionFd_, listenFd_ and
+  // notBefore_ (which only the serving thread makes, and so reads without it).
+  mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
   Bootloader bootloader_;
   DeviceActivity activity_;
+  std::atomic<bool> handling_{false};
 };
 
 // A device served on a thread of its own, for tests that run the simulator in-process.
