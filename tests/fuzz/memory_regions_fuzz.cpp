@@ -40,7 +40,8 @@ void CheckRegions(size_t checkedBefore) {
     Check(region.Type >= 0 && region.Type < HID::RegionEndMarker, "a region type out of range");
     const int64_t first = int64_t{region.Address} * bytesPerAddress;
     const int64_t end = (int64_t{region.Address} + region.Size) * bytesPerAddress;
-    Check(first >= INT32_MIN && end <= INT32_MAX, "a region's bytes leave the 32-bit range");
+    // The last byte may be 0x7FFFFFFF: the end, one past it, may be 2^31.
+    Check(first >= INT32_MIN && end <= int64_t{INT32_MAX} + 1, "a region's bytes leave the 32-bit range");
     const int64_t imageBytes = int64_t{region.Size} * bytesPerAddress;
     Check(static_cast<int64_t>(region.data->Size()) == imageBytes + 10, "an image of the wrong length");
     held += static_cast<int64_t>(region.data->Size());

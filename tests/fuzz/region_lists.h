@@ -34,11 +34,12 @@ inline int32_t RegionSize(FuzzInput& in, int32_t largest) {
   return in.InRange<int32_t>(0, largest);
 }
 
-// A first address whose region's byte range stays inside the signed 32-bit range: near 0,
-// in the first megabyte, at the very top, or anywhere.
+// A first address whose region's bytes all have signed 32-bit addresses: near 0, in the
+// first megabyte, at the very top, or anywhere.
 inline int32_t RegionAddress(FuzzInput& in, int32_t size, int32_t bytesPerAddress) {
   const int64_t lowest = INT32_MIN / bytesPerAddress;
-  const int64_t highest = INT32_MAX / bytesPerAddress - size;
+  // The region's last byte may be 0x7FFFFFFF.
+  const int64_t highest = (int64_t{INT32_MAX} + 1) / bytesPerAddress - size;
   switch (in.Index(4)) {
     case 0: return in.InRange<int32_t>(0, 0x2000);
     case 1: return in.InRange<int32_t>(0, 0xFFFFF);
