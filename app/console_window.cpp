@@ -129,6 +129,11 @@ void ConsoleWindow::_CreateControls0() {
 
 void ConsoleWindow::Event_Open() { HID::InitLog("Debug"); }
 
+void ConsoleWindow::ClearEchoFields() {
+  Versendet->SetText("");
+  Empfangen->SetText("");
+}
+
 void ConsoleWindow::Send(const fw::Ref<fw::MemoryBlock>& packet) {
   HID::SendCommand(packet);
   Versendet->SetText(EncodingToHexZuv(packet ? packet->ToString() : std::string()));
@@ -173,8 +178,7 @@ void ConsoleWindow::PushButton6_Action() {
 }
 
 void ConsoleWindow::PushButton2_Action() {
-  Versendet->SetText("");
-  Empfangen->SetText("");
+  ClearEchoFields();
   Send(HID::GetQueryDeviceCommand());
   // The device may be busy with an erase it was just sent.
   const fw::Ref<fw::MemoryBlock> answer = Receive(kEraseAnswerTicks);
@@ -202,8 +206,7 @@ void ConsoleWindow::PushButton2_Action() {
 }
 
 void ConsoleWindow::PushButton3_Action() {
-  Versendet->SetText("");
-  Empfangen->SetText("");
+  ClearEchoFields();
   int32_t address = 0;
   if (!TypedAddress(address) || !PacketSizeBuildable()) return;
   Send(HID::GetGetDataCommand(address, HID::BytesPerPacket));
@@ -219,8 +222,7 @@ void ConsoleWindow::PushButton3_Action() {
 }
 
 void ConsoleWindow::PushButton4_Action() {
-  Versendet->SetText("");
-  Empfangen->SetText("");
+  ClearEchoFields();
   int32_t address = 0;
   if (!TypedAddress(address) || !PacketSizeBuildable()) return;
   // Text that spells no bytes would otherwise write a packet of zeros.
@@ -233,13 +235,11 @@ void ConsoleWindow::PushButton4_Action() {
 }
 
 void ConsoleWindow::PushButton5_Action() {
-  Versendet->SetText("");
-  Empfangen->SetText("");
+  ClearEchoFields();
   Send(HID::GetProgramCompleteCommand());
 }
 
 void ConsoleWindow::PushButton7_Action() {
-  Versendet->SetText("");
-  Empfangen->SetText("");
+  ClearEchoFields();
   Send(HID::GetEraseDeviceCommand());
 }

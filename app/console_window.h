@@ -46,7 +46,10 @@ class ConsoleWindow : public fw::Window {
   void PushButton6_Action();  // "Startall"
   void PushButton7_Action();  // "Erase"
 
-  // Empties both echo fields, sends the packet and shows it.
+  // Every command button first empties both echo fields, so that they show only its own
+  // exchange.
+  void ClearEchoFields();
+  // Sends the packet and shows it.
   void Send(const fw::Ref<fw::MemoryBlock>& packet);
   // Waits for the answer within bound ticks and shows it; nullptr after telling the user
   // that none came.

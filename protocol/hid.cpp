@@ -88,7 +88,8 @@ void RejectRegion(int index, int32_t address, int32_t size) {
              fw::Str(size));
 }
 
-void LogRegions() {
+// Called only where the debug aids are on; clang notes it unused in the shipped variant.
+[[maybe_unused]] void LogRegions() {
   fw::System::DebugLog(fw::Str(memoryRegionsDetected) + " MemoryRegions");
   for (const fw::Ref<MemoryRegion>& region : MemoryRegions) {
     fw::System::DebugLog(fw::Str(region->Type) + " " + fw::Hex(region->Address) + " " +

@@ -5,6 +5,7 @@
 
 #include "folder_item.h"
 #include "hid.h"
+#include "hid_test_state.h"
 #include "memory_block.h"
 #include "os/debug_log.h"
 #include "runtime_startup.h"
@@ -22,13 +23,6 @@ namespace {
 std::unique_ptr<testsupport::IsolatedDevices>& Devices() {
   static std::unique_ptr<testsupport::IsolatedDevices> devices;
   return devices;
-}
-
-void ResetHidGlobals() {
-  HID::ReleaseGlobals();
-  HID::VendorID = HID::ProductID = 0;
-  HID::DeviceFound = false;
-  HID::memoryRegionsDetected = HID::BytesPerPacket = HID::DeviceFamily = HID::bytesPerAddress = 0;
 }
 
 }  // namespace
@@ -50,7 +44,7 @@ void UpdaterTest::SetUpTestSuite() {
 void UpdaterTest::TearDownTestSuite() { Devices().reset(); }
 
 void UpdaterTest::SetUp() {
-  ResetHidGlobals();
+  hid_test::ResetHidGlobals();
   // A script may still act after the program has quit (the front end's last update comes
   // after the event loop's reset); what it posted must not reach the next test's program.
   fw::ResetEventLoop();
@@ -67,7 +61,7 @@ void UpdaterTest::SetUp() {
 void UpdaterTest::TearDown() {
   EXPECT_EQ(fw::MemoryBlock::StrayAccesses(), strayAccessesBefore_) << "accesses outside a memory block";
   devices_.clear();
-  ResetHidGlobals();
+  hid_test::ResetHidGlobals();
   OSSetDebugLogSink(nullptr, nullptr);
   fw::SetApplicationFolder(previousAppFolder_);
   fw::SetExecutableFile(previousExecutable_);

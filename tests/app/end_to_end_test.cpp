@@ -73,6 +73,16 @@ TEST(EndToEnd, TheUpdaterWritesTheFirmwareAndTellsTheUserToSwitchOff) {
   EXPECT_LT(run.took, 10s);
 }
 
+TEST(EndToEnd, WithoutItsLogoTheUpdaterSaysItIsNotCompleteAndQuitsWithZero) {
+  ProgramTree tree;
+  tree.StartSimulator();
+  const ProgramRun run = tree.RunUpdater("");
+  tree.StopSimulator();
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "+--\nApplication is not complete.\n+--\n");
+  EXPECT_LT(run.took, 5s);
+}
+
 // The debug program steps the update from its console, reads by hand between two steps and
 // then runs the rest with "Startall". The console's traffic log "Debug" keeps what was read
 // before the firmware was loaded; from then on "Memory.txt" holds the memory image, then what

@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "hid.h"
+#include "hid_test_state.h"
 #include "os/event_loop.h"
 #include "ui/event_loop.h"
 #include "zuv_utilities.h"
@@ -148,19 +149,8 @@ void StepTest::Regions(const std::vector<Region>& regions, int32_t bytesPerAddre
   HID::BytesPerPacket = bytesPerPacket;
   HID::DeviceFamily = bytesPerAddress == 2 ? 2 : 1;
   HID::bytesPerAddress = bytesPerAddress;
-  const fw::Ref<fw::MemoryBlock> answer = fw::NewMemoryBlock(64);
-  answer->SetUInt8Value(0, 2);
-  answer->SetUInt8Value(1, bytesPerPacket);
-  answer->SetUInt8Value(2, static_cast<uint8_t>(HID::DeviceFamily));
-  size_t pos = 3;
-  for (const Region& region : regions) {
-    answer->SetUInt8Value(pos, region.type);
-    answer->SetUInt32Value(pos + 1, region.address);
-    answer->SetUInt32Value(pos + 5, region.size);
-    pos += 9;
-  }
-  if (pos < 64) answer->SetUInt8Value(pos, 255);
-  ASSERT_TRUE(HID::ParseMemoryRegions(answer));
+  ASSERT_TRUE(HID::ParseMemoryRegions(
+      hid_test::QueryAnswer(regions, bytesPerPacket, static_cast<uint8_t>(HID::DeviceFamily))));
 }
 
 class mainWindow& StepTest::Window() {

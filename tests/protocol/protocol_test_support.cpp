@@ -1,5 +1,6 @@
 #include "protocol_test_support.h"
 
+
 #include <cstring>
 #include <fstream>
 #include <utility>
@@ -159,26 +160,7 @@ std::vector<uint8_t> BytesOf(const fw::MemoryBlock& block) {
 }
 
 fw::Ref<fw::MemoryBlock> QueryAnswer(const std::vector<Record>& records, bool endMarker) {
-  auto answer = fw::NewMemoryBlock(64);
-  answer->SetUInt8Value(0, 2);
-  answer->SetUInt8Value(1, 56);
-  answer->SetUInt8Value(2, 1);
-  size_t pos = 3;
-  for (const Record& record : records) {
-    answer->SetUInt8Value(pos, record.type);
-    answer->SetInt32Value(pos + 1, record.address);
-    answer->SetInt32Value(pos + 5, record.size);
-    pos += 9;
-  }
-  if (endMarker) answer->SetUInt8Value(pos, 255);
-  return answer;
-}
-
-void ResetHidGlobals() {
-  HID::ReleaseGlobals();
-  HID::VendorID = HID::ProductID = 0;
-  HID::DeviceFound = false;
-  HID::memoryRegionsDetected = HID::BytesPerPacket = HID::DeviceFamily = HID::bytesPerAddress = 0;
+  return hid_test::QueryAnswer(records, 56, 1, endMarker);
 }
 
 }  // namespace protocol_test

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "alerts.h"
+#include "hid_test_state.h"
 #include "build_settings.h"
 #include "memory_block.h"
 #include "os/carbon_events.h"
@@ -116,6 +117,6 @@ fw::Ref<fw::MemoryBlock> QueryAnswer(const std::vector<Record>& records, bool en
 using framework_test::TempAppFolder;
 
 // Every HID global back at its start-up value, before and after each test.
-void ResetHidGlobals();
+using hid_test::ResetHidGlobals;
 
 }  // namespace protocol_test

@@ -33,9 +33,11 @@ struct LoopState {
   std::vector<Window*> modals;  // nullptr: a message box
 };
 
+// Never destroyed: a timer of a window still open when the process ends unschedules itself
+// while static objects are being destroyed.
 LoopState& State() {
-  static LoopState state;
-  return state;
+  static auto* state = new LoopState;
+  return *state;
 }
 
 // Whether input for window may reach the program now.

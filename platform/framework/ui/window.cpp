@@ -10,9 +10,11 @@
 namespace fw {
 namespace {
 
+// Never destroyed, like the event loop's lists: windows still open at the end of the process
+// are not torn down in the middle of static destruction.
 std::vector<Ref<Window>>& Open() {
-  static std::vector<Ref<Window>> windows;
-  return windows;
+  static auto* windows = new std::vector<Ref<Window>>;
+  return *windows;
 }
 
 }  // namespace

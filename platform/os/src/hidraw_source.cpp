@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "descriptor_channel.h"
+#include "identity_texts.h"
 #include "text_file.h"
 
 namespace os::hid {
@@ -54,15 +55,6 @@ std::optional<fs::path> usbDeviceAbove(const fs::path& hidDevice) {
   return std::nullopt;
 }
 
-// "HID_ID=0003:00001234:00005678": bus, vendor, product in hex.
-void readHidId(std::string_view hidId, DeviceIdentity& identity) {
-  const std::size_t first = hidId.find(':');
-  const std::size_t second = first == std::string_view::npos ? first : hidId.find(':', first + 1);
-  if (second == std::string_view::npos) return;
-  identity.vendorId = text::parseHex(hidId.substr(first + 1, second - first - 1));
-  identity.productId = text::parseHex(hidId.substr(second + 1));
-}
-
 std::string environmentOr(const char* name, const char* fallback) {
   const char* value = std::getenv(name);
   return value != nullptr && *value != '\0' ? value : fallback;
@@ -94,31 +86,22 @@ std::vector<DeviceRecord> HidrawSource::enumerate() const {
 }
 
 DeviceIdentity HidrawSource::identityOf(const std::string& location) const {
-  DeviceIdentity identity;
   const fs::path hidDeviceLink = sysfsRoot_ / location / "device";
-  const auto uevent = text::parseKeyValueLines(text::readFile(hidDeviceLink / "uevent").value_or(""));
-  if (const auto hidId = uevent.find("HID_ID"); hidId != uevent.end()) readHidId(hidId->second, identity);
+  // Not on USB (Bluetooth, I2C, uhid): the HID device's own name and unique id from the
+  // uevent are all there is.
+  DeviceIdentity identity = ueventIdentity(text::readFile(hidDeviceLink / "uevent").value_or(""));
 
   std::error_code error;
   const fs::path hidDevice = fs::canonical(hidDeviceLink, error);
   if (const auto usbDevice = error ? std::nullopt : usbDeviceAbove(hidDevice)) {
-    // The USB strings one by one: HID_NAME joins manufacturer and product with a space,
-    // which cannot be split again where either has spaces of its own.
+    // The USB strings one by one, in place of the uevent's: HID_NAME joins manufacturer and
+    // product with a space, which cannot be split again where either has spaces of its own.
     if (const auto bcdDevice = text::readFirstLine(*usbDevice / "bcdDevice")) {
       identity.versionNumber = text::parseHex(*bcdDevice);
     }
     identity.manufacturer = text::readFirstLine(*usbDevice / "manufacturer");
     identity.product = text::readFirstLine(*usbDevice / "product");
     identity.serialNumber = text::readFirstLine(*usbDevice / "serial");
-    return identity;
-  }
-  // Not on USB (Bluetooth, I2C, uhid): the HID device's own name and unique id are all
-  // there is; an empty one means the device does not tell it.
-  if (const auto name = uevent.find("HID_NAME"); name != uevent.end() && !name->second.empty()) {
-    identity.product = name->second;
-  }
-  if (const auto unique = uevent.find("HID_UNIQ"); unique != uevent.end() && !unique->second.empty()) {
-    identity.serialNumber = unique->second;
   }
   return identity;
 }

@@ -17,6 +17,9 @@ namespace {
 constexpr std::size_t kLargestFile = 64 * 1024;
 
 std::optional<std::int64_t> parseNumber(std::string_view text, int base) {
+  // sysfs and props numbers (ids, versions, process ids) carry no sign; from_chars would
+  // take a minus and make "-5" a vendor id.
+  if (text.starts_with('-')) return std::nullopt;
   std::int64_t value = 0;
   const char* end = text.data() + text.size();
   const auto [stop, error] = std::from_chars(text.data(), end, value, base);

@@ -32,6 +32,7 @@ std::optional<std::string> readFirstLine(const std::filesystem::path& path);
 // skipped, a later key replaces an earlier one.
 std::map<std::string, std::string, std::less<>> parseKeyValueLines(std::string_view text);
 
+// Digits alone: no sign, no prefix, nothing around them; nothing for any other text.
 std::optional<std::int64_t> parseDecimal(std::string_view text);
 std::optional<std::int64_t> parseHex(std::string_view text);
 

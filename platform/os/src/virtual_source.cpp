@@ -14,6 +14,7 @@
 #include <limits>
 
 #include "descriptor_channel.h"
+#include "identity_texts.h"
 #include "os/debug_log.h"
 #include "text_file.h"
 
@@ -60,18 +61,6 @@ class VirtualChannel final : public DescriptorChannel {
 bool processIsAlive(const std::optional<std::int64_t>& pid) {
   if (!pid || *pid <= 0 || *pid > std::numeric_limits<pid_t>::max()) return false;
   return ::kill(static_cast<pid_t>(*pid), 0) == 0 || errno != ESRCH;
-}
-
-std::optional<std::int64_t> numberProperty(const std::map<std::string, std::string, std::less<>>& properties,
-                                           std::string_view key) {
-  const auto value = properties.find(key);
-  return value != properties.end() ? text::parseDecimal(value->second) : std::nullopt;
-}
-
-std::optional<std::string> textProperty(const std::map<std::string, std::string, std::less<>>& properties,
-                                        std::string_view key) {
-  const auto value = properties.find(key);
-  return value != properties.end() ? std::optional<std::string>(value->second) : std::nullopt;
 }
 
 fs::path defaultDirectory() {
@@ -142,15 +131,7 @@ std::vector<DeviceRecord> VirtualSource::enumerate() const {
       OSDebugLog(("Virtual HID device " + name + " ignored: " + lookup.distrust).c_str());
     }
     if (!lookup.properties) continue;
-    const Properties& properties = *lookup.properties;
-    DeviceIdentity identity;
-    identity.vendorId = numberProperty(properties, "VendorID");
-    identity.productId = numberProperty(properties, "ProductID");
-    identity.versionNumber = numberProperty(properties, "VersionNumber");
-    identity.manufacturer = textProperty(properties, "Manufacturer");
-    identity.product = textProperty(properties, "Product");
-    identity.serialNumber = textProperty(properties, "SerialNumber");
-    records.push_back({name, std::move(identity)});
+    records.push_back({name, propsIdentity(*lookup.properties)});
   }
   return records;
 }

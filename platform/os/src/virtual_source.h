@@ -11,6 +11,7 @@
 #include <string>
 
 #include "device_source.h"
+#include "identity_texts.h"
 
 namespace os::hid {
 
@@ -26,7 +27,6 @@ class VirtualSource final : public DeviceSource {
   OpenResult open(const std::string& location) const override;
 
  private:
-  using Properties = std::map<std::string, std::string, std::less<>>;
   struct Lookup {
     std::optional<Properties> properties;  // while the socket is there and the simulator runs
     std::string distrust;                  // why files that are there were not trusted

@@ -2,8 +2,8 @@
 #pragma once
 
 #include <string>
-#include <utility>
-#include <variant>
+
+#include "tools/result.h"
 
 namespace logopack {
 
@@ -37,22 +37,7 @@ struct Error {
   Error within(const std::string& context) const { return Error{code, context + ": " + message}; }
 };
 
-// A value or the reason there is none.
 template <typename T>
-class Result {
- public:
-  Result(T value) : state_(std::move(value)) {}
-  Result(Error error) : state_(std::move(error)) {}
-
-  bool ok() const { return std::holds_alternative<T>(state_); }
-  explicit operator bool() const { return ok(); }
-
-  T& value() { return std::get<T>(state_); }
-  const T& value() const { return std::get<T>(state_); }
-  const Error& error() const { return std::get<Error>(state_); }
-
- private:
-  std::variant<T, Error> state_;
-};
+using Result = tools::Result<T, Error>;
 
 }  // namespace logopack
