@@ -165,6 +165,11 @@ void mainWindow::Work1() {
   if (bytesPerAddress == 0) return GiveUp(WithDetail("Unknown type of device.", fw::Str(HID::DeviceFamily)));
   HID::bytesPerAddress = bytesPerAddress;
   if (!PacketSizeUsable()) return;
+  // A report of another length than 64 bytes was shown to the user as it came. A device that
+  // frames its answers so cannot be read back reliably, so it is not erased on their word.
+  if (answer->Size() != HID::PacketSize) {
+    return GiveUp(WithDetail("Wrong answer from device.", "Length: " + fw::Str(static_cast<int32_t>(answer->Size()))));
+  }
   // An impossible region list has been reported to the user already.
   if (!HID::ParseMemoryRegions(answer)) return fw::Quit(0);
   StartNext();

@@ -50,9 +50,12 @@ bool LiesInside(const fw::MemoryBlock& answer, size_t recordPos) {
 // The later steps compare and subtract text addresses, which are device addresses times the
 // bytes per address, as signed 32-bit numbers. That works anywhere, above 0x80000000 too, as
 // long as the region's whole byte range lies in the signed 32-bit range without wrapping: its
-// first byte and its last one (the end itself, one past the last byte, may be 2^31).
+// first byte and its last one (the end itself, one past the last byte, may be 2^31). Signed,
+// a region that runs past the device's last address 0xFFFFFFFF into 0 would not wrap, so
+// that is checked on the device's own, unsigned addresses.
 bool IsPossible(const RegionRecord& record) {
   if (record.size < 0 || record.size > MaxRegionSize) return false;
+  if (int64_t{static_cast<uint32_t>(record.address)} + record.size > int64_t{UINT32_MAX} + 1) return false;
   const int64_t first = int64_t{record.address} * ImageBytesPerAddress();
   const int64_t end = (int64_t{record.address} + record.size) * ImageBytesPerAddress();
   return first >= INT32_MIN && end <= int64_t{INT32_MAX} + 1;

@@ -57,8 +57,9 @@ fw::Ref<fw::MemoryBlock> ReadCommand(bool immediate);
 // memoryRegionsDetected to the number of entries. One impossible record makes the whole answer
 // unusable: nothing of it is appended, the user is told, and the result is false, so that the
 // update stops before anything is erased. A record is impossible when the answer ends inside
-// it, when its Size is negative or above MaxRegionSize, when its byte range (at the bytes per
-// address of the device's family, 1 while none is known) leaves the signed 32-bit range, or
+// it, when its Size is negative or above MaxRegionSize, when it runs past the device's last
+// address 0xFFFFFFFF, when its byte range (at the bytes per address of the device's family, 1
+// while none is known) leaves the signed 32-bit range, or
 // when its image would take all images past MaxImageBytes (a message of its own: only
 // repeated queries pile up that much). An image holds Size addresses of
 // that many bytes each, preset to 0xFF, and 10 spare bytes.

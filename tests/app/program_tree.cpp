@@ -56,11 +56,14 @@ void ProgramTree::StartSimulator(const std::vector<std::string>& options) {
   ASSERT_TRUE(ready && ready->starts_with("READY")) << simulator_->ReadAllStderr(std::chrono::seconds(1));
 }
 
-void ProgramTree::StopSimulator() {
-  if (!simulator_) return;
+std::string ProgramTree::StopSimulator() {
+  if (!simulator_) return {};
   simulator_->Signal(SIGTERM);
-  ASSERT_TRUE(simulator_->WaitForExit(std::chrono::seconds(10)));
+  const std::optional<int> status = simulator_->WaitForExit(std::chrono::seconds(10));
+  std::string err = simulator_->ReadAllStderr(std::chrono::seconds(1));
+  EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "the simulator's end: " << err;
   simulator_.reset();
+  return err;
 }
 
 ProgramRun ProgramTree::RunUpdater(const std::string& input, std::chrono::milliseconds timeout) {

@@ -38,8 +38,9 @@ class ProgramTree {
   // The simulator program with these options after its name, ids, folder, memory dump and
   // traffic log; returns once it is ready.
   void StartSimulator(const std::vector<std::string>& options = {});
-  // The simulator's end: asked to stop, its memory saved.
-  void StopSimulator();
+  // The simulator's end: asked to stop (unless it has vanished already), its memory saved.
+  // Expects it to exit with 0; returns what it wrote to its standard error.
+  std::string StopSimulator();
 
   // The updater with input on its standard input, killed after timeout.
   ProgramRun RunUpdater(const std::string& input, std::chrono::milliseconds timeout = std::chrono::seconds(90));

@@ -171,7 +171,12 @@ INSTANTIATE_TEST_SUITE_P(
         FirstAnswerCase{"Empty", [](devsim::Options& o) { o.faults.answerLength = 0; },
                         {"Invalid data length received.", "Wrong answer from device.\n\n0"}, 0},
         FirstAnswerCase{"TwoBytes", [](devsim::Options& o) { o.faults.answerLength = 2; },
-                        {"Invalid data length received.", "Unknown type of device.\n\n0"}, 0}),
+                        {"Invalid data length received.", "Unknown type of device.\n\n0"}, 0},
+        // Fields that all read well do not make up for the length: such a device is not erased.
+        FirstAnswerCase{"SixtyThreeBytes", [](devsim::Options& o) { o.faults.answerLength = 63; },
+                        {"Invalid data length received.", "Wrong answer from device.\n\nLength: 63"}, 1},
+        FirstAnswerCase{"SixtyFiveBytes", [](devsim::Options& o) { o.faults.answerLength = 65; },
+                        {"Invalid data length received.", "Wrong answer from device.\n\nLength: 65"}, 1}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(UpdateSteps, NoAnswerToTheQueryIsGivenUpAfterTwoSeconds) {

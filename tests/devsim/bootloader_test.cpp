@@ -208,5 +208,25 @@ TEST(DevsimFaults, ReportLengthTruncatesOrPads) {
   EXPECT_EQ(Bytes(longAnswer.begin() + 64, longAnswer.end()), Bytes(36, 0));
 }
 
+// A region no device could hold is listed all the same, after the real ones; there is no
+// memory behind it.
+TEST(DevsimFaults, PhantomRegionsAreListedButHeldNowhere) {
+  Options options = baseOptions();
+  options.regions = {{0, 0x800, 16}};
+  options.faults.phantomRegions = {{1, 0x1000, 0x80000000}};
+  Bootloader device(options);
+  Report answer = only(device.handle(commandPacket(Command::QueryDevice)));
+  EXPECT_EQ(answer[3], 0);
+  EXPECT_EQ(le32At(answer, 4), 0x800u);
+  EXPECT_EQ(answer[12], 1);
+  EXPECT_EQ(le32At(answer, 13), 0x1000u);
+  EXPECT_EQ(le32At(answer, 17), 0x80000000u);
+  EXPECT_EQ(answer[21], kRegionEndMarker);
+  ASSERT_EQ(device.memory().regions().size(), 1u);
+  device.handle(programPacket(0x1000, Bytes{0x00, 0x00}));
+  EXPECT_EQ(device.stats().bytesOutsideRegions, 2u);
+  EXPECT_EQ(getDataPayload(only(device.handle(getDataPacket(0x1000, 2)))), Bytes(2, 0xFF));
+}
+
 }  // namespace
 }  // namespace devsim

@@ -113,6 +113,26 @@ TEST(DevsimServer, VanishesAfterTheGivenNumberOfReports) {
   EXPECT_EQ(device->disappear(), RunEnd::Vanished);
 }
 
+// Unplugged while a command was on its way: the device is gone before it acts on it.
+TEST(DevsimServer, VanishesAsTheGivenReportArrivesWithoutActingOnIt) {
+  TempDir dir("devsim");
+  Options options = SimulatorOptions(dir.path(), "dev");
+  options.regions = {{0, 0x800, 4}};
+  options.initialFill = 0x5A;
+  options.faults.vanishOnReport = 2;
+  auto device = StartSimulator(options);
+  auto host = SeqPacketPeer::ConnectTo(device->socketPath());
+  host.SendReport(commandPacket(Command::QueryDevice));
+  ASSERT_TRUE(host.NextReport());
+  host.SendReport(commandPacket(Command::EraseDevice));
+  EXPECT_TRUE(host.PeerClosed());
+  ASSERT_TRUE(waitFor(*device, [](const DeviceActivity& a) { return a.ended; }));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "dev.props"));
+  EXPECT_EQ(device->server().memory().at(0).bytes, Bytes(4, 0x5A)) << "the erase was not carried out";
+  EXPECT_EQ(device->server().activity().stats.received(Command::EraseDevice), 0u);
+  EXPECT_EQ(device->disappear(), RunEnd::Vanished);
+}
+
 TEST(DevsimServer, UnsolicitedReportGreetsEverySession) {
   TempDir dir("devsim");
   Options options = SimulatorOptions(dir.path(), "dev");

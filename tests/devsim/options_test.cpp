@@ -41,7 +41,8 @@ TEST(DevsimOptions, EveryOptionLandsInItsField) {
                                     "--initial-fill", "0xA5", "--erase-ms", "250", "--pace", "--traffic", "t.log",
                                     "--memory", "m.txt", "--never-answer", "--wrong-code", "3", "--corrupt",
                                     "0x1004", "--corrupt", "0x1005", "--vanish-after", "7", "--short-get-data",
-                                    "2", "--unsolicited", "--report-length", "0"}));
+                                    "2", "--unsolicited", "--report-length", "0", "--vanish-on", "9",
+                                    "--phantom-region", "1:0x90000000:0xFFFFFFFF"}));
   ASSERT_TRUE(parsed) << parsed.error().message;
   const Options& o = parsed.value().options;
   EXPECT_EQ(o.dir, "/tmp/x");
@@ -64,6 +65,8 @@ TEST(DevsimOptions, EveryOptionLandsInItsField) {
   EXPECT_EQ(o.faults.shortGetData, 2);
   EXPECT_TRUE(o.faults.unsolicited);
   EXPECT_EQ(o.faults.answerLength, std::optional<std::size_t>(0));
+  EXPECT_EQ(o.faults.vanishOnReport, std::optional<std::uint64_t>(9));
+  EXPECT_EQ(o.faults.phantomRegions, (std::vector<RegionLayout>{{1, 0x90000000, 0xFFFFFFFF}}));
 }
 
 TEST(DevsimOptions, NoSerialAndEdgePacketSizes) {
@@ -108,6 +111,12 @@ TEST(DevsimOptions, BadCommandLinesGiveCodeAndWords) {
       {withRequired({"--vid", "2"}), ErrorCode::ConflictingOptions, "more than once"},
       {withRequired({"--pace=1"}), ErrorCode::InvalidValue, "takes no value"},
       {withRequired({"--vanish-after", "0"}), ErrorCode::InvalidValue, "at least 1"},
+      {withRequired({"--vanish-on", "0"}), ErrorCode::InvalidValue, "--vanish-on: must be at least 1"},
+      {withRequired({"--phantom-region", "1:0x1000"}), ErrorCode::InvalidValue, "--phantom-region: \"1:0x1000\""},
+      {withRequired({"--phantom-region", "1:0x1000:0x100000000"}), ErrorCode::InvalidValue, "out of range"},
+      {withRequired({"--region", "0:0:1", "--region", "0:1:1", "--region", "0:2:1", "--region", "0:3:1",
+                     "--region", "0:4:1", "--phantom-region", "0:5:1", "--phantom-region", "0:6:1"}),
+       ErrorCode::InvalidValue, "at most 6"},
       {withRequired({"--report-length", "5000"}), ErrorCode::InvalidValue, "out of range"},
       {{"--name", "dev", "--vid", "1"}, ErrorCode::MissingOption, "--pid is required"},
       {{}, ErrorCode::MissingOption, "--name is required"},

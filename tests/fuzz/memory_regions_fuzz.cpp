@@ -42,6 +42,8 @@ void CheckRegions(size_t checkedBefore) {
     const int64_t end = (int64_t{region.Address} + region.Size) * bytesPerAddress;
     // The last byte may be 0x7FFFFFFF: the end, one past it, may be 2^31.
     Check(first >= INT32_MIN && end <= int64_t{INT32_MAX} + 1, "a region's bytes leave the 32-bit range");
+    Check(int64_t{static_cast<uint32_t>(region.Address)} + region.Size <= int64_t{UINT32_MAX} + 1,
+          "a region runs past the last address 0xFFFFFFFF");
     const int64_t imageBytes = int64_t{region.Size} * bytesPerAddress;
     Check(static_cast<int64_t>(region.data->Size()) == imageBytes + 10, "an image of the wrong length");
     held += static_cast<int64_t>(region.data->Size());

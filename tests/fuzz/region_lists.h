@@ -34,8 +34,8 @@ inline int32_t RegionSize(FuzzInput& in, int32_t largest) {
   return in.InRange<int32_t>(0, largest);
 }
 
-// A first address whose region's bytes all have signed 32-bit addresses: near 0, in the
-// first megabyte, at the very top, or anywhere.
+// A first address whose region's bytes all have signed 32-bit addresses and whose last
+// address is at most 0xFFFFFFFF: near 0, in the first megabyte, at the very top, or anywhere.
 inline int32_t RegionAddress(FuzzInput& in, int32_t size, int32_t bytesPerAddress) {
   const int64_t lowest = INT32_MIN / bytesPerAddress;
   // The region's last byte may be 0x7FFFFFFF.
@@ -44,7 +44,11 @@ inline int32_t RegionAddress(FuzzInput& in, int32_t size, int32_t bytesPerAddres
     case 0: return in.InRange<int32_t>(0, 0x2000);
     case 1: return in.InRange<int32_t>(0, 0xFFFFF);
     case 2: return static_cast<int32_t>(highest - in.InRange<int64_t>(0, 0x1000));
-    default: return static_cast<int32_t>(in.InRange<int64_t>(lowest, highest));
+    default: {
+      const int64_t address = in.InRange<int64_t>(lowest, highest);
+      // Below 0 read as unsigned, the region may end at 0xFFFFFFFF but not run on into 0.
+      return static_cast<int32_t>(address < 0 && address + size > 0 ? -int64_t{size} : address);
+    }
   }
 }
 

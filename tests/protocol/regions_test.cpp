@@ -134,6 +134,9 @@ TEST_F(PROTOCOL_SUITE(RefusedRegions), ImpossibleRecordsAppendNothing) {
       {1, INT32_MAX - 15, 17},
       {1, INT32_MAX, 2},
       {1, INT32_MAX, HID::MaxRegionSize},
+      // Past the device's last address: signed, -16 to 1 would look like one run.
+      {1, -16, 17},
+      {1, -256, 0x1000},
   };
   for (const Record& record : impossible) {
     SCOPED_TRACE(std::to_string(record.address) + ", " + std::to_string(record.size));

@@ -78,15 +78,19 @@ Report Bootloader::queryAnswer() const {
   packet[0] = static_cast<std::uint8_t>(Command::QueryDevice);
   packet[1] = options_.bytesPerPacket;
   packet[2] = options_.family;
+  std::vector<RegionLayout> listed;
+  for (const RegionMemory& region : memory_.regions()) listed.push_back(region.layout);
+  const auto& phantoms = options_.faults.phantomRegions;
+  listed.insert(listed.end(), phantoms.begin(), phantoms.end());
   std::size_t record = kFirstRegionRecord;
-  for (const RegionMemory& region : memory_.regions()) {
+  for (const RegionLayout& layout : listed) {
     auto fields = std::span(packet).subspan(record, kRegionRecordSize);
-    fields[0] = region.layout.type;
-    storeLe32(fields.subspan<1, 4>(), region.layout.address);
-    storeLe32(fields.subspan<5, 4>(), region.layout.size);
+    fields[0] = layout.type;
+    storeLe32(fields.subspan<1, 4>(), layout.address);
+    storeLe32(fields.subspan<5, 4>(), layout.size);
     record += kRegionRecordSize;
   }
-  if (memory_.regions().size() < kMaxRegions) packet.at(record) = kRegionEndMarker;
+  if (listed.size() < kMaxRegions) packet.at(record) = kRegionEndMarker;
   return Report(packet.begin(), packet.end());
 }
 

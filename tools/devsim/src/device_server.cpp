@@ -208,6 +208,12 @@ DeviceServer::Step DeviceServer::serveNextReport() {
 DeviceServer::Step DeviceServer::process(std::span<const std::uint8_t> report) {
   const auto arrived = Clock::now();
   if (traffic_) traffic_->received(report);
+  // Unplugged while the report was on its way: the device neither acts on it nor answers.
+  const auto& vanishOn = options_.faults.vanishOnReport;
+  if (vanishOn && bootloader_.stats().reportsReceived + 1 >= *vanishOn) {
+    if (traffic_) traffic_->note("unplugged as this report arrived: not acted on");
+    return Step::Vanish;
+  }
   Reaction reaction;
   update([&](DeviceActivity& activity) {
     reaction = bootloader_.handle(report);

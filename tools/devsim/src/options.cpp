@@ -52,8 +52,7 @@ Result<std::uint64_t> parseNumber(std::string_view option, std::string_view text
   return *value;
 }
 
-Result<RegionLayout> parseRegion(std::string_view text) {
-  constexpr std::string_view option = "--region";
+Result<RegionLayout> parseRegion(std::string_view option, std::string_view text) {
   auto firstColon = text.find(':');
   auto secondColon = firstColon == std::string_view::npos ? firstColon : text.find(':', firstColon + 1);
   if (secondColon == std::string_view::npos || text.find(':', secondColon + 1) != std::string_view::npos) {
@@ -81,11 +80,11 @@ bool isValidName(std::string_view name) {
   });
 }
 
-std::optional<Error> checkRegions(const std::vector<RegionLayout>& regions) {
-  if (regions.size() > kMaxRegions) {
+std::optional<Error> checkRegions(const std::vector<RegionLayout>& regions, std::size_t phantoms) {
+  if (regions.size() + phantoms > kMaxRegions) {
     return Error{ErrorCode::InvalidValue, "--region: at most " + std::to_string(kMaxRegions) +
                                               " regions fit into a query answer, " +
-                                              std::to_string(regions.size()) + " given"};
+                                              std::to_string(regions.size() + phantoms) + " given"};
   }
   for (std::size_t i = 0; i < regions.size(); ++i) {
     const auto& region = regions[i];
@@ -151,6 +150,16 @@ OptionParser path(std::filesystem::path Options::*field) {
           }};
 }
 
+OptionParser region(std::function<std::vector<RegionLayout>&(Options&)> list) {
+  return {Kind::RepeatableValue, [list](std::string_view option, std::string_view value, ParsedCommandLine& out)
+                                     -> std::optional<Error> {
+            auto parsed = parseRegion(option, value);
+            if (!parsed) return parsed.error();
+            list(out.options).push_back(parsed.value());
+            return std::nullopt;
+          }};
+}
+
 OptionParser flag(std::function<void(ParsedCommandLine&)> set) {
   return {Kind::Flag, [set](std::string_view, std::string_view, ParsedCommandLine& out) -> std::optional<Error> {
             set(out);
@@ -173,13 +182,7 @@ const std::map<std::string_view, OptionParser>& optionTable() {
       {"--no-serial", flag([](ParsedCommandLine& out) { out.options.serialNumber.reset(); })},
       {"--bytes-per-packet", number(0xFF, [](Options& o, auto v) { o.bytesPerPacket = static_cast<uint8_t>(v); })},
       {"--family", number(0xFF, [](Options& o, auto v) { o.family = static_cast<uint8_t>(v); })},
-      {"--region", {Kind::RepeatableValue, [](std::string_view, std::string_view value, ParsedCommandLine& out)
-                                               -> std::optional<Error> {
-                      auto region = parseRegion(value);
-                      if (!region) return region.error();
-                      out.options.regions.push_back(region.value());
-                      return std::nullopt;
-                    }}},
+      {"--region", region([](Options& o) -> std::vector<RegionLayout>& { return o.regions; })},
       {"--initial-fill", number(0xFF, [](Options& o, auto v) { o.initialFill = static_cast<uint8_t>(v); })},
       {"--erase-ms", number(kMaxEraseMilliseconds,
                             [](Options& o, auto v) { o.eraseTime = std::chrono::milliseconds(v); })},
@@ -192,12 +195,15 @@ const std::map<std::string_view, OptionParser>& optionTable() {
                                               o.faults.corruptAddresses.push_back(static_cast<std::uint32_t>(v));
                                             }).apply}},
       {"--vanish-after", number(0xFFFFFFFF, [](Options& o, auto v) { o.faults.vanishAfterReports = v; })},
+      {"--vanish-on", number(0xFFFFFFFF, [](Options& o, auto v) { o.faults.vanishOnReport = v; })},
       {"--short-get-data",
        number(0xFF, [](Options& o, auto v) { o.faults.shortGetData = static_cast<uint8_t>(v); })},
       {"--unsolicited", flag([](ParsedCommandLine& out) { out.options.faults.unsolicited = true; })},
       {"--report-length", number(kMaxAnswerLength, [](Options& o, auto v) {
                              o.faults.answerLength = static_cast<std::size_t>(v);
                            })},
+      {"--phantom-region",
+       region([](Options& o) -> std::vector<RegionLayout>& { return o.faults.phantomRegions; })},
   };
   return table;
 }
@@ -275,7 +281,10 @@ std::optional<Error> validateOptions(const Options& options) {
     return Error{ErrorCode::InvalidValue, "--vanish-after: must be at least 1 (a device that vanishes at once "
                                           "is never seen)"};
   }
-  return checkRegions(options.regions);
+  if (options.faults.vanishOnReport && *options.faults.vanishOnReport == 0) {
+    return Error{ErrorCode::InvalidValue, "--vanish-on: must be at least 1 (the reports are counted from 1)"};
+  }
+  return checkRegions(options.regions, options.faults.phantomRegions.size());
 }
 
 std::string_view usageText() {
@@ -284,14 +293,18 @@ std::string_view usageText() {
               [--bytes-per-packet N] [--family N] [--region TYPE:ADDRESS:SIZE]...
               [--initial-fill N] [--erase-ms N] [--pace] [--traffic FILE] [--memory FILE]
               [--never-answer] [--wrong-code N] [--corrupt ADDRESS]... [--vanish-after N]
-              [--short-get-data K] [--unsolicited] [--report-length N]
+              [--vanish-on N] [--short-get-data K] [--unsolicited] [--report-length N]
+              [--phantom-region TYPE:ADDRESS:SIZE]...
 
 A simulated bootloader device: appears as a virtual HID device in DIR (default
 $UPDATER_VIRTUAL_HID_DIR, else $XDG_RUNTIME_DIR/trovak-hid, else /tmp/trovak-hid-<uid>)
 and prints "READY <socket path>" once a host can find it. Numbers take decimal or 0x hex.
 Defaults: --bytes-per-packet 56, --family 1, regions 0:0x800:0x1000 and 1:0x10000:64
 (up to 6), memory filled with an "old firmware" pattern. SIGTERM or SIGINT make the
-device disappear.
+device disappear. --vanish-after N: it disappears once it has handled report N;
+--vanish-on N: as report N arrives, which it neither acts on nor answers.
+--phantom-region: listed in the query answer after the real regions but held nowhere
+(any 32-bit address and size; counts toward the 6).
 )";
 }
 

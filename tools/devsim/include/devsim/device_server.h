@@ -27,7 +27,7 @@ namespace devsim {
 
 enum class RunEnd {
   Stopped,   // asked to stop (requestStop, SIGTERM, SIGINT)
-  Vanished,  // the --vanish-after count was reached
+  Vanished,  // the --vanish-after or --vanish-on count was reached
 };
 
 // What the device has done so far; cheap to copy, for waiting on progress.

@@ -38,9 +38,13 @@ struct Faults {
   std::optional<std::uint8_t> wrongCode;            // code put into byte 0 of every answer
   std::vector<std::uint32_t> corruptAddresses;      // read back with their bits inverted
   std::optional<std::uint64_t> vanishAfterReports;  // device disappears after this many reports
+  std::optional<std::uint64_t> vanishOnReport;      // device disappears as this report arrives, not acting on it
   std::uint8_t shortGetData = 0;                    // GET_DATA answers carry this many bytes fewer
   bool unsolicited = false;                         // stray input report at session start and after queries
   std::optional<std::size_t> answerLength;          // answers truncated or zero-padded to this length
+  // Listed in the query answer after the real regions, but held nowhere: a device that
+  // reports a layout it does not have. Any 32-bit address and size.
+  std::vector<RegionLayout> phantomRegions;
 };
 
 struct Options {

@@ -1,0 +1,184 @@
+// Every way a device can go wrong, end to end: the real updater against the real simulator
+// program, in the terminal front end. Whatever the device does, the user is told in plain
+// words, the program quits with 0 in bounded time, nothing crashes and no sanitizer speaks
+// up; and a device whose fault shows before the erase keeps its memory as it was.
+//
+// The rows that end only at the minute's bound after the erase, and the slow erase, are
+// named Slow/...: they are labelled long, so that a parallel run starts them first.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "program_tree.h"
+
+namespace app_test {
+namespace {
+
+using namespace std::chrono_literals;
+using std::chrono::milliseconds;
+
+const std::string kInstalled = "Update installed.\n\nPlease disconnect the device and turn it off.";
+const std::string kNoAnswer = "Failed to get answer from device.";
+constexpr uint8_t kOldFirmware = 0x5A;  // every byte of the device's memory before the update
+
+// What the device's memory holds once the updater has ended: as it was, or the firmware's
+// first `written` bytes (counted over the regions in order) with the rest erased.
+struct Memory {
+  bool untouched;
+  size_t written;
+};
+constexpr Memory kUntouched{true, 0};
+constexpr Memory kErased{false, 0};
+constexpr Memory kUpdated{false, std::numeric_limits<size_t>::max()};
+constexpr Memory Written(size_t bytes) { return {false, bytes}; }
+
+struct FaultCase {
+  std::string name;
+  std::vector<std::string> device;  // simulator options beyond the regions
+  std::vector<std::string> messages;
+  Memory memory;
+  milliseconds earliest;  // the exit comes no sooner: the bound that ends the row
+  milliseconds latest;    // and no later, with room for a loaded machine
+  std::vector<Region> regions = {{0, 0x800, 0x400}};
+
+  friend void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
+};
+
+// The texts of the message boxes, in order: the terminal shows each between two "+--" lines.
+std::vector<std::string> Messages(const std::string& out) {
+  std::vector<std::string> messages;
+  std::istringstream lines(out);
+  bool inBox = false;
+  std::string text;
+  for (std::string line; std::getline(lines, line);) {
+    if (line == "+--") {
+      if (inBox) messages.push_back(text);
+      inBox = !inBox;
+      text.clear();
+    } else if (inBox) {
+      text += (text.empty() ? "" : "\n") + line;
+    }
+  }
+  return messages;
+}
+
+// A report of either sanitizer, or of the leak checker, in a program's standard error.
+bool SanitizerSpoke(const std::string& err) {
+  for (const char* mark : {"ERROR: AddressSanitizer", "runtime error:", "LeakSanitizer"}) {
+    if (err.find(mark) != std::string::npos) return true;
+  }
+  return false;
+}
+
+std::vector<std::vector<uint8_t>> Expected(const Memory& memory, const Firmware& firmware) {
+  std::vector<std::vector<uint8_t>> regions;
+  size_t left = memory.written;
+  for (const std::vector<uint8_t>& image : firmware.bytes) {
+    std::vector<uint8_t> bytes(image.size(), memory.untouched ? kOldFirmware : 0xFF);
+    const size_t n = memory.untouched ? 0 : std::min(left, image.size());
+    std::copy_n(image.begin(), n, bytes.begin());
+    left -= n;
+    regions.push_back(std::move(bytes));
+  }
+  return regions;
+}
+
+class FaultMatrix : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(FaultMatrix, EndsInAMessageAndABoundedExit) {
+  const FaultCase& c = GetParam();
+  ProgramTree tree;
+  const Firmware firmware = FirmwareFor(c.regions);
+  tree.WriteUpdate(firmware.intelHex);
+  std::vector<std::string> options{"--initial-fill", std::to_string(kOldFirmware)};
+  for (const Region& region : c.regions) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%u:0x%X:0x%X", unsigned{region.type}, region.address, region.size);
+    options.insert(options.end(), {"--region", text});
+  }
+  options.insert(options.end(), c.device.begin(), c.device.end());
+  tree.StartSimulator(options);
+
+  const ProgramRun run = tree.RunUpdater("s\n", c.latest + 30s);
+  const std::string simulatorErr = tree.StopSimulator();
+
+  EXPECT_EQ(run.exitCode, 0) << "killed after the time-out or ended by a signal\n" << run.out << run.err;
+  EXPECT_EQ(Messages(run.out), c.messages) << run.out;
+  EXPECT_FALSE(SanitizerSpoke(run.err)) << run.err;
+  EXPECT_FALSE(SanitizerSpoke(simulatorErr)) << simulatorErr;
+  EXPECT_GE(run.took, c.earliest);
+  EXPECT_LT(run.took, c.latest);
+  EXPECT_EQ(ReadMemoryDump(tree.MemoryDump()), Expected(c.memory, firmware));
+  RecordProperty("exit_ms", static_cast<int>(run.took.count()));
+}
+
+// One region of 1024 bytes at 56 bytes a packet: the reports the device receives are the
+// query (1), the erase (2), the query after it (3), 19 packets (4 to 22), the program complete
+// (23) and then the read-back requests (24 on).
+INSTANTIATE_TEST_SUITE_P(
+    Quick, FaultMatrix,
+    ::testing::Values(
+        FaultCase{"NeverAnswers", {"--never-answer"}, {kNoAnswer}, kUntouched, 2s, 15s},
+        FaultCase{"WrongAnswerCode", {"--wrong-code", "3"}, {"Wrong answer from device.\n\n3"}, kUntouched, 0s, 15s},
+        FaultCase{"UnpluggedAtTheQuery", {"--vanish-on", "1"}, {kNoAnswer}, kUntouched, 2s, 15s},
+        FaultCase{"UnpluggedWhileProgramming", {"--vanish-after", "6"}, {kNoAnswer}, Written(3 * 56), 4s, 20s},
+        FaultCase{"UnpluggedWhileVerifying", {"--vanish-after", "25"}, {kNoAnswer}, kUpdated, 4s, 20s},
+        FaultCase{"CorruptByte",
+                  {"--corrupt", "0x805"},
+                  {"Verification failed on address 000805", "Verify failed. Please try again."},
+                  kUpdated, 0s, 20s},
+        // Only the bytes an answer carries are compared: the device holds the firmware, and the
+        // update says so.
+        FaultCase{"ShortGetDataAnswers", {"--short-get-data", "5"}, {kInstalled}, kUpdated, 0s, 20s},
+        // A report of its own after the query's answer is read as the answer.
+        FaultCase{"UnsolicitedReports", {"--unsolicited"}, {"Wrong answer from device.\n\n85"}, kUntouched, 0s, 15s},
+        FaultCase{"ReportsOf63Bytes",
+                  {"--report-length", "63"},
+                  {"Invalid data length received.", "Wrong answer from device.\n\nLength: 63"},
+                  kUntouched, 0s, 15s},
+        FaultCase{"ReportsOf65Bytes",
+                  {"--report-length", "65"},
+                  {"Invalid data length received.", "Wrong answer from device.\n\nLength: 65"},
+                  kUntouched, 0s, 15s},
+        FaultCase{"BytesPerPacket0", {"--bytes-per-packet", "0"}, {"Wrong answer from device.\n\nBytesPerPacket: 0"},
+                  kUntouched, 0s, 15s},
+        FaultCase{"BytesPerPacket59", {"--bytes-per-packet", "59"},
+                  {"Wrong answer from device.\n\nBytesPerPacket: 59"}, kUntouched, 0s, 15s},
+        FaultCase{"Family0", {"--family", "0"}, {"Unknown type of device.\n\n0"}, kUntouched, 0s, 15s},
+        FaultCase{"Family7", {"--family", "7"}, {"Unknown type of device.\n\n7"}, kUntouched, 0s, 15s},
+        FaultCase{"NegativeRegionSize",
+                  {"--phantom-region", "1:0x10000:0x80000000"},
+                  {"Invalid memory region reported by device.\n\nRegion 2: address 10000, size -2147483648"},
+                  kUntouched, 0s, 15s},
+        FaultCase{"HugeRegionSize",
+                  {"--phantom-region", "1:0x10000:0x7FFFFFFF"},
+                  {"Invalid memory region reported by device.\n\nRegion 2: address 10000, size 2147483647"},
+                  kUntouched, 0s, 15s},
+        FaultCase{"RegionPastTheLastAddress",
+                  {"--phantom-region", "1:0xFFFFFF00:0x1000"},
+                  {"Invalid memory region reported by device.\n\nRegion 2: address FFFFFF00, size 4096"},
+                  kUntouched, 0s, 15s},
+        FaultCase{"RegionAbove0x80000000", {}, {kInstalled}, kUpdated, 0s, 20s, {{0, 0x800, 0x400}, {1, 0x90000000, 0x400}}}),
+    [](const auto& info) { return info.param.name; });
+
+// Unplugged before the erase has been carried out (steps 2 and 3 send nothing: the device is
+// gone when the erase goes out, or as it arrives) or after it: the query that follows the
+// erase gets no answer, and the updater gives up when the minute after the erase is over.
+INSTANTIATE_TEST_SUITE_P(
+    Slow, FaultMatrix,
+    ::testing::Values(
+        FaultCase{"EraseTaking30Seconds", {"--erase-ms", "30000"}, {kInstalled}, kUpdated, 30s, 50s},
+        FaultCase{"UnpluggedWhileLoading", {"--vanish-after", "1"}, {kNoAnswer}, kUntouched, 60s, 80s},
+        FaultCase{"UnpluggedWhilePreparing", {"--vanish-on", "2"}, {kNoAnswer}, kUntouched, 60s, 80s},
+        FaultCase{"UnpluggedAtTheErase", {"--vanish-after", "2"}, {kNoAnswer}, kErased, 60s, 80s},
+        FaultCase{"UnpluggedWhileWaitingAfterTheErase", {"--vanish-on", "3"}, {kNoAnswer}, kErased, 60s, 80s}),
+    [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace app_test
