@@ -1,6 +1,7 @@
 // The seventh step of the update: every written region read back and compared with its image.
 #include <algorithm>
 #include <cstdint>
+#include <vector>
 
 #include "alerts.h"
 #include "background_task.h"
@@ -32,6 +33,7 @@ class Verification {
   int64_t RequestSize(int64_t addr, int64_t end) const;
   void Compare(const MemoryRegion& region, const fw::MemoryBlock& answer);
   void Differs(int32_t answerAddress, int64_t j);
+  void FailUnread(const MemoryRegion& region);
 
   class mainWindow& window_;
   const int32_t perPacket_ = HID::BytesPerPacket;
@@ -40,6 +42,8 @@ class Verification {
   const double addressStep_ = static_cast<double>(HID::BytesPerPacket) / HID::ImageBytesPerAddress();
   bool failed_ = false;
   bool reported_ = false;
+  // Which bytes of the current region's image an answer has covered.
+  std::vector<bool> read_;
 };
 
 bool Verification::Run() {
@@ -73,6 +77,7 @@ bool Verification::VerifyRegion(const MemoryRegion& region) {
   const int64_t end = int64_t{region.Address} + region.Size;
   int outstanding = 0;
   int64_t askedAt = 0;
+  read_.assign(static_cast<size_t>(int64_t{region.Size} * bytesPerAddress_), false);
   auto request = [&] {
     const int64_t size = RequestSize(addr, end);
     if (addr >= end) return;
@@ -95,7 +100,25 @@ bool Verification::VerifyRegion(const MemoryRegion& region) {
     }
     fw::RuntimeBackgroundTask();
   }
+  FailUnread(region);
   return true;
+}
+
+// An answer may carry fewer bytes than asked for, and the address moves on all the same: the
+// bytes no answer brought back were never compared, so the region cannot count as verified.
+void Verification::FailUnread(const MemoryRegion& region) {
+  for (size_t pos = 0; pos < read_.size(); ++pos) {
+    if (read_[pos]) continue;
+    // The fourth byte of every two addresses is not compared with two bytes per address.
+    if (bytesPerAddress_ == 2 && (pos % static_cast<size_t>(perPacket_) + 1) % 4 == 0) continue;
+    if (!reported_) {
+      reported_ = true;
+      const auto address = static_cast<uint32_t>(region.Address) + static_cast<uint32_t>(pos / static_cast<size_t>(bytesPerAddress_));
+      fw::MsgBox("Verification failed on address " + HID::hex6(static_cast<int32_t>(address)));
+    }
+    failed_ = true;
+    return;
+  }
 }
 
 // Every report counts as the answer and is compared where its own address puts it. A byte
@@ -110,6 +133,7 @@ void Verification::Compare(const MemoryRegion& region, const fw::MemoryBlock& an
     const int64_t at = static_cast<int64_t>(HID::PacketSize) - n + j;
     const bool comparable = pos >= 0 && pos < imageBytes && region.data && static_cast<uint64_t>(pos) < region.data->Size() &&
                             at >= static_cast<int64_t>(HID::DataOffset) && static_cast<uint64_t>(at) < answer.Size();
+    if (comparable) read_[static_cast<size_t>(pos)] = true;
     if (!comparable || region.data->UInt8Value(static_cast<size_t>(pos)) != answer.UInt8Value(static_cast<size_t>(at))) {
       Differs(answerAddress, j);
     }

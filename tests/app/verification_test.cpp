@@ -79,12 +79,13 @@ INSTANTIATE_TEST_SUITE_P(
         VerifyCase{"TwoBytesPerAddressNamesTheByte", {{0, 0x1000, 28}}, 56, 2,
                    [](devsim::Options& o) { o.faults.corruptAddresses = {0x1001}; }, {{0x1000, 56}},
                    {FailedAt("001002"), kVerifyFailed}},
+        // Bytes that no answer brought back were never compared: the region is not verified.
         VerifyCase{"AnswersWithoutData", {{0, 0x1000, 0x80}}, 56, 1,
                    [](devsim::Options& o) { o.faults.shortGetData = 56; },
-                   {{0x1000, 56}, {0x1038, 56}, {0x1070, 16}}, {kInstalled}},
+                   {{0x1000, 56}, {0x1038, 56}, {0x1070, 16}}, {FailedAt("001000"), kVerifyFailed}},
         VerifyCase{"AnswersShortOfAByte", {{0, 0x1000, 0x80}}, 56, 1,
                    [](devsim::Options& o) { o.faults.shortGetData = 1; },
-                   {{0x1000, 56}, {0x1038, 56}, {0x1070, 16}}, {kInstalled}}),
+                   {{0x1000, 56}, {0x1038, 56}, {0x1070, 16}}, {FailedAt("001037"), kVerifyFailed}}),
     [](const auto& info) { return info.param.name; });
 
 class VerificationRun : public UpdateTest {};
@@ -206,13 +207,14 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    {FailedAt("00103A")},
                    false},
-        QueuedCase{"NoData", {0, 0x1000, 56}, 1, [] { return Reports{Answer(0x1000, {})}; }, {}, true},
+        QueuedCase{"NoData", {0, 0x1000, 56}, 1, [] { return Reports{Answer(0x1000, {})}; }, {FailedAt("001000")},
+                   false},
         QueuedCase{"TooShortForData",
                    {0, 0x1000, 112},
                    1,
                    [] { return Reports{{7, 0, 0x10, 0, 0}, {}}; },
-                   {},
-                   true},
+                   {FailedAt("001000")},
+                   false},
         QueuedCase{"AnotherRegions", {0, 0x1000, 56}, 1, [] { return Reports{Answer(0x2000, ImageBytes(0, 56))}; },
                    {FailedAt("002000")}, false},
         QueuedCase{"StartingBeforeTheRegion", {0, 0x1000, 56}, 1,
