@@ -7,19 +7,14 @@
 #include <string>
 
 #include "fuzz_check.h"
+#include "identity_checks.h"
 #include "identity_texts.h"
 #include "text_file.h"
-#include "utf8.h"
 
 namespace {
 
 using fuzz::Check;
-
-void CheckText(const std::optional<std::string>& text) {
-  if (!text) return;
-  Check(text->find('\n') == std::string::npos, "a value with a line end");
-  Check(os::utf8::utf16Length(os::utf8::sanitized(*text)).has_value(), "a sanitized text that is no UTF-8");
-}
+using fuzz::CheckIdentityText;
 
 }  // namespace
 
@@ -37,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(!identity.productId || *identity.productId >= 0, "a negative product id from hex digits");
   Check(!identity.product || !identity.product->empty(), "an empty name told as a name");
   Check(!identity.serialNumber || !identity.serialNumber->empty(), "an empty unique id told as a serial");
-  CheckText(identity.product);
-  CheckText(identity.serialNumber);
+  CheckIdentityText(identity.product);
+  CheckIdentityText(identity.serialNumber);
   return 0;
 }

@@ -7,19 +7,14 @@
 #include <string>
 
 #include "fuzz_check.h"
+#include "identity_checks.h"
 #include "identity_texts.h"
 #include "text_file.h"
-#include "utf8.h"
 
 namespace {
 
 using fuzz::Check;
-
-void CheckText(const std::optional<std::string>& text) {
-  if (!text) return;
-  Check(text->find('\n') == std::string::npos, "a value with a line end");
-  Check(os::utf8::utf16Length(os::utf8::sanitized(*text)).has_value(), "a sanitized text that is no UTF-8");
-}
+using fuzz::CheckIdentityText;
 
 }  // namespace
 
@@ -35,8 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const std::optional<std::int64_t>& number : {identity.vendorId, identity.productId, identity.versionNumber}) {
     Check(!number || *number >= 0, "a negative number from decimal digits");
   }
-  CheckText(identity.manufacturer);
-  CheckText(identity.product);
-  CheckText(identity.serialNumber);
+  CheckIdentityText(identity.manufacturer);
+  CheckIdentityText(identity.product);
+  CheckIdentityText(identity.serialNumber);
   return 0;
 }
