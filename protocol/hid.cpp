@@ -192,7 +192,17 @@ bool ParseMemoryRegions(const fw::Ref<fw::MemoryBlock>& answer) {
 }
 
 // Val("&h" + s), without building the text: the loader reads every byte of a firmware so.
-int32_t StringToHex(std::string_view s) { return fw::IntegerFromDouble(fw::HexadecimalValue(s)); }
+// Up to eight digits are exact in 32 bits; a longer number goes Val's way.
+int32_t StringToHex(std::string_view s) {
+  uint32_t value = 0;
+  for (size_t i = 0; i < s.size(); ++i) {
+    const int digit = fw::HexDigitValue(s[i]);
+    if (digit < 0) break;
+    if (i == 8) return fw::IntegerFromDouble(fw::HexadecimalValue(s));
+    value = value << 4 | static_cast<uint32_t>(digit);
+  }
+  return static_cast<int32_t>(value);
+}
 
 void ReleaseGlobals() {
   Drop(DeviceMac);

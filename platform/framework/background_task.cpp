@@ -13,7 +13,6 @@ constexpr unsigned kCallsPerClockLook = 32;
 
 struct BackgroundState {
   BackgroundHook hook;
-  unsigned callsSinceClockLook = 0;
   Clock::time_point lastRun{};
   bool running = false;
 };
@@ -23,12 +22,15 @@ BackgroundState& State() {
   return state;
 }
 
+// Apart from the state, so that the calls that only count touch nothing else.
+constinit unsigned callsSinceClockLook = 0;
+
 }  // namespace
 
 void RuntimeBackgroundTask() {
+  if (++callsSinceClockLook < kCallsPerClockLook) return;
+  callsSinceClockLook = 0;
   BackgroundState& state = State();
-  if (++state.callsSinceClockLook < kCallsPerClockLook) return;
-  state.callsSinceClockLook = 0;
   // The hook may itself run code that yields; that inner yield must not run it again.
   if (!state.hook || state.running) return;
   const Clock::time_point now = Clock::now();
@@ -45,7 +47,7 @@ void RuntimeBackgroundTask() {
 
 BackgroundHook SetBackgroundHook(BackgroundHook hook) {
   BackgroundState& state = State();
-  state.callsSinceClockLook = 0;
+  callsSinceClockLook = 0;
   state.lastRun = {};
   return std::exchange(state.hook, std::move(hook));
 }

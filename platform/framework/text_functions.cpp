@@ -37,13 +37,6 @@ size_t DecimalLength(std::string_view text) {
 
 }  // namespace
 
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 std::string Str(int64_t n) { return std::to_string(n); }
 
 std::string Hex(int32_t n) {
@@ -79,6 +72,8 @@ double Val(std::string_view text) {
 
 int32_t IntegerFromDouble(double value) {
   if (!std::isfinite(value)) return 0;
+  // Most values fit as they are; only the others need the wrap, which costs far more.
+  if (value > -2147483649.0 && value < 2147483648.0) return static_cast<int32_t>(value);
   constexpr double kWrap = 4294967296.0;  // 2^32
   double wrapped = std::fmod(std::trunc(value), kWrap);
   if (wrapped < 0) wrapped += kWrap;

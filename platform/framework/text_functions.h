@@ -3,6 +3,8 @@
 // number a text begins with) and the conversion of a Double to the 32-bit Integer.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,8 +16,22 @@ inline const std::string EndOfLine = "\n";
 
 std::string Str(int64_t n);
 
-// The value of one hexadecimal digit of either case, or -1 for any other character.
-int HexDigitValue(char c);
+namespace detail {
+inline constexpr auto kHexDigitValues = [] {
+  std::array<int8_t, 256> values{};
+  for (int c = 0; c < 256; ++c) {
+    values[static_cast<size_t>(c)] = static_cast<int8_t>(c >= '0' && c <= '9'   ? c - '0'
+                                                         : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                         : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                                                : -1);
+  }
+  return values;
+}();
+}  // namespace detail
+
+// The value of one hexadecimal digit of either case, or -1 for any other character. Inline,
+// from a table: the firmware loader reads two of these for every byte of a firmware.
+constexpr int HexDigitValue(char c) { return detail::kHexDigitValues[static_cast<unsigned char>(c)]; }
 
 // The 32 bits of n as hexadecimal: Hex(255) is "FF", Hex(-1) is "FFFFFFFF". A byte passed
 // here gives at most two digits.
