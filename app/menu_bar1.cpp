@@ -4,25 +4,25 @@
 
 namespace {
 
-struct ItemSpec {
+struct ItemEntry {
   const char* name;
   const char* text;
   const char* shortcut;  // nullptr: the item gets no shortcut at all (separators)
 };
 
-constexpr ItemSpec kEditItems[] = {
+constexpr ItemEntry kEditItems[] = {
     {"EditUndo", "Undo", "Cmd+Z"},       {"UntitledMenu1", "-", nullptr}, {"EditCut", "Cut", "Cmd+X"},
     {"EditCopy", "Copy", "Cmd+C"},       {"EditPaste", "Paste", "Cmd+V"}, {"EditClear", "Delete", ""},
     {"UntitledMenu0", "-", nullptr},     {"EditSelectAll", "Select all", "Cmd+A"},
 };
 
 template <class Item>
-fw::Ref<Item> NewItem(const ItemSpec& spec) {
+fw::Ref<Item> NewItem(const ItemEntry& entry) {
   fw::Ref<Item> item = fw::MakeRef<Item>();
-  item->Name = spec.name;
+  item->Name = entry.name;
   item->AutoEnable = true;
-  item->Text = spec.text;
-  if (spec.shortcut != nullptr) item->KeyboardShortcut = spec.shortcut;
+  item->Text = entry.text;
+  if (entry.shortcut != nullptr) item->KeyboardShortcut = entry.shortcut;
   return item;
 }
 
@@ -34,7 +34,7 @@ MenuBar1::MenuBar1() {
   Append(NewItem<fw::MenuItem>({"FileMenu", "File", ""}));
   Child("FileMenu")->Append(NewItem<fw::QuitMenuItem>({"FileQuit", "Beenden", "Cmd+Q"}));
   Append(NewItem<fw::MenuItem>({"EditMenu", "Edit", ""}));
-  for (const ItemSpec& spec : kEditItems) Child("EditMenu")->Append(NewItem<fw::MenuItem>(spec));
+  for (const ItemEntry& entry : kEditItems) Child("EditMenu")->Append(NewItem<fw::MenuItem>(entry));
 }
 
 fw::Ref<class MenuBar1> MenuBar1() {
