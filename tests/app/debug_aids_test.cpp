@@ -3,15 +3,16 @@
 // short for the logger's fields.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "console_window.h"
+#include "files.h"
 #include "hid.h"
 #include "traffic_log.h"
 #include "update_run.h"
 
 namespace app_test {
 namespace {
+
+using testsupport::ReadLines;
 
 const std::string kInstalled = "Update installed.\n\nPlease disconnect the device and turn it off.";
 
@@ -20,13 +21,6 @@ std::string Hex(const std::vector<uint8_t>& bytes, size_t from, size_t count) {
   std::string text;
   for (size_t i = from; i < from + count; ++i) text += {kDigits[bytes.at(i) >> 4], kDigits[bytes.at(i) & 15]};
   return text;
-}
-
-std::vector<std::string> FileLines(const std::filesystem::path& path) {
-  std::ifstream in(path);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
 }
 
 class DebugAids : public StepTest {};
@@ -44,7 +38,7 @@ TEST_F(DebugAids, TheDumpShowsFiftyEightImageBytesPerLineAtTwentyNineAddressesAp
       "Address: 000A00 " + Hex(images[2], 0, 8),      "Address: C0000000 " + Hex(images[3], 0, 58),
       "Address: C000001D " + Hex(images[3], 58, 2),
   };
-  EXPECT_EQ(FileLines(Bin() / "Memory.txt"), expected);
+  EXPECT_EQ(ReadLines(Bin() / "Memory.txt"), expected);
 }
 
 TEST_F(DebugAids, AnswersTooShortForTheirFieldsAreLoggedWithWhatTheyHold) {
@@ -57,7 +51,7 @@ TEST_F(DebugAids, AnswersTooShortForTheirFieldsAreLoggedWithWhatTheyHold) {
   }
   HID::logfile = nullptr;
   // The data of a short report would lie past its end: none are shown.
-  EXPECT_EQ(FileLines(Bin() / "Debug"), (std::vector<std::string>{"Address: 000000 ", "Address: 000000 ",
+  EXPECT_EQ(ReadLines(Bin() / "Debug"), (std::vector<std::string>{"Address: 000000 ", "Address: 000000 ",
                                                                    "Address: 001000 ", "Address: 001000 ",
                                                                    "Address: 001000 "}));
 }
@@ -92,7 +86,7 @@ TEST_F(DebugAidsRun, AFamily2UpdateLogsTheDumpThenEachPacketAndAnswer) {
       "Address: 000800 " + Hex(image, 0, 56),  "Address: 00081C " + Hex(image, 56, 56),
       "Address: 000838 " + Hex(image, 112, 8),
   };
-  EXPECT_EQ(FileLines(Bin() / "Memory.txt"), expected);
+  EXPECT_EQ(ReadLines(Bin() / "Memory.txt"), expected);
 }
 
 TEST_F(DebugAidsRun, AnEmptyAnswerIsLoggedAndRefused) {

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <sstream>
 #include <cstdio>
 #include <filesystem>
 
+#include "files.h"
 #include "program_tree.h"
 #include "scoped_env.h"
 #include "zuv_utilities.h"
@@ -22,11 +22,6 @@ std::vector<std::string> Lines(const std::string& text) {
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
-}
-
-std::vector<std::string> FileLines(const std::filesystem::path& path) {
-  std::ifstream in(path);
-  return Lines(std::string(std::istreambuf_iterator<char>(in), {}));
 }
 
 // The traffic log's lines for the images of these regions, cut into pieces of chunk bytes:
@@ -104,7 +99,7 @@ TEST(EndToEnd, TheDebugProgramRunsTheUpdateFromItsConsoleAndLogsTheTraffic) {
   // Read shows 56 bytes from the first of the data field on; the device answers at its end.
   EXPECT_NE(run.out.find("  output=0000" + EncodingToHexZuv(oldFirmware.substr(2))), std::string::npos) << run.out;
 
-  EXPECT_EQ(FileLines(tree.Bin() / "Debug"), std::vector<std::string>{"Address: 000800 " + EncodingToHexZuv(oldFirmware)});
+  EXPECT_EQ(testsupport::ReadLines(tree.Bin() / "Debug"), std::vector<std::string>{"Address: 000800 " + EncodingToHexZuv(oldFirmware)});
   std::vector<std::string> memory;
   // The image of every region, type 3 too (it stays 0xFF: the update carries nothing for it)...
   std::vector<std::vector<uint8_t>> images = firmware.bytes;
@@ -115,7 +110,7 @@ TEST(EndToEnd, TheDebugProgramRunsTheUpdateFromItsConsoleAndLogsTheTraffic) {
   const std::vector<std::vector<uint8_t>> writtenImages(firmware.bytes.begin(), firmware.bytes.begin() + 2);
   AppendAddressLines(memory, written, writtenImages, 56);
   AppendAddressLines(memory, written, writtenImages, 56);
-  EXPECT_EQ(FileLines(tree.Bin() / "Memory.txt"), memory);
+  EXPECT_EQ(testsupport::ReadLines(tree.Bin() / "Memory.txt"), memory);
 
   std::vector<std::string> sent;
   for (const std::string& line : Lines(run.err)) {

@@ -1,7 +1,6 @@
 #include "app_folder.h"
 
-#include <fstream>
-
+#include "files.h"
 #include "folder_item.h"
 
 namespace framework_test {
@@ -11,10 +10,7 @@ TempAppFolder::TempAppFolder() : previous_(fw::SetApplicationFolder(path())) {}
 TempAppFolder::~TempAppFolder() { fw::SetApplicationFolder(previous_); }
 
 std::vector<std::string> TempAppFolder::Lines(const std::string& file) const {
-  std::ifstream in(path() / file);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
+  return testsupport::ReadLines(path() / file);
 }
 
 std::vector<std::string> TempAppFolder::FileNames() const {

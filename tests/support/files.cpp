@@ -20,4 +20,11 @@ std::string ReadFile(const std::filesystem::path& path) {
   return text.str();
 }
 
+std::vector<std::string> ReadLines(const std::filesystem::path& path) {
+  std::ifstream file(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(file, line);) lines.push_back(line);
+  return lines;
+}
+
 }  // namespace testsupport

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -11,5 +12,8 @@ void WriteFile(const std::filesystem::path& path, const std::string& contents);
 
 // The file's bytes; empty when it cannot be read.
 std::string ReadFile(const std::filesystem::path& path);
+
+// The file's lines, without their line feeds; none when it cannot be read.
+std::vector<std::string> ReadLines(const std::filesystem::path& path);
 
 }  // namespace testsupport
