@@ -12,6 +12,7 @@
 #include "devsim/bootloader.h"
 #include "hid.h"
 #include "main_window.h"
+#include "user_messages.h"
 #include "zuv_utilities.h"
 
 namespace app_test {
@@ -22,7 +23,6 @@ using fw::Milliseconds;
 
 const std::string kConsole(ConsoleWindow::kClassName);
 const std::string kWrongAnswer = "Falsche Antwort vom Ger\xC3\xA4t.\n\n";
-const std::string kNoAnswer = "Failed to get answer from device.";
 
 // A 64-byte packet as the echo fields show it: these bytes, then zeros.
 std::string PacketText(std::initializer_list<uint8_t> bytes) {
@@ -115,7 +115,7 @@ TEST_F(Console, ItOpensBelowTheMainWindowAndTheUpdateMovesOnlyByItsButtons) {
       },
   };
   EXPECT_EQ(Run(DeviceOptions(), steps), 0);
-  EXPECT_EQ(frontEnd.messages, std::vector<std::string>{"Update installed.\n\nPlease disconnect the device and turn it off."});
+  EXPECT_EQ(frontEnd.messages, std::vector<std::string>{kInstalled});
   EXPECT_EQ(Received(Command::EraseDevice), 1u);
   EXPECT_FALSE(frontEnd.stalled);
 }

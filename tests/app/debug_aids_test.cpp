@@ -8,13 +8,12 @@
 #include "hid.h"
 #include "traffic_log.h"
 #include "update_run.h"
+#include "user_messages.h"
 
 namespace app_test {
 namespace {
 
 using testsupport::ReadLines;
-
-const std::string kInstalled = "Update installed.\n\nPlease disconnect the device and turn it off.";
 
 std::string Hex(const std::vector<uint8_t>& bytes, size_t from, size_t count) {
   static constexpr char kDigits[] = "0123456789ABCDEF";

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "program_tree.h"
+#include "user_messages.h"
 
 namespace app_test {
 namespace {
@@ -22,7 +23,7 @@ TEST(EndToEndLong, ADeviceSilentAfterTheEraseIsGivenUpAfterAMinute) {
   const auto afterErase = std::chrono::file_clock::now() - std::filesystem::last_write_time(tree.Traffic());
   tree.StopSimulator();
   EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
-  EXPECT_NE(run.out.find("Failed to get answer from device."), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(kNoAnswer), std::string::npos) << run.out;
   EXPECT_EQ(run.out.find("Update installed."), std::string::npos) << run.out;
   EXPECT_GE(afterErase, 60s);
   EXPECT_LT(afterErase, 63s);

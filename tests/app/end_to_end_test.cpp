@@ -10,6 +10,7 @@
 #include "files.h"
 #include "program_tree.h"
 #include "scoped_env.h"
+#include "user_messages.h"
 #include "zuv_utilities.h"
 
 namespace app_test {
@@ -40,8 +41,6 @@ void AppendAddressLines(std::vector<std::string>& lines, const std::vector<Regio
     }
   }
 }
-
-const std::string kInstalled = "Update installed.\n\nPlease disconnect the device and turn it off.";
 
 bool Shows(const ProgramRun& run, const std::string& text) { return run.out.find(text) != std::string::npos; }
 
@@ -94,7 +93,7 @@ TEST(EndToEnd, TheDebugProgramRunsTheUpdateFromItsConsoleAndLogsTheTraffic) {
   const ProgramRun run = tree.RunUpdater("Startnext\nStartnext\niAddress=&h800\nRead\nStartall\n");
   tree.StopSimulator();
   ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
-  EXPECT_NE(run.out.find("Update installed.\n\nPlease disconnect the device and turn it off."), std::string::npos);
+  EXPECT_NE(run.out.find(kInstalled), std::string::npos);
   const std::string oldFirmware(56, '\x5A');
   // Read shows 56 bytes from the first of the data field on; the device answers at its end.
   EXPECT_NE(run.out.find("  output=0000" + EncodingToHexZuv(oldFirmware.substr(2))), std::string::npos) << run.out;
@@ -187,7 +186,7 @@ TEST(EndToEnd, ADeviceThatVanishesWhileProgrammedEndsTheUpdateWithinSeconds) {
   tree.StartSimulator(options);
   const ProgramRun run = tree.RunUpdater("s\n");
   EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
-  EXPECT_TRUE(Shows(run, "Failed to get answer from device.")) << run.out;
+  EXPECT_TRUE(Shows(run, kNoAnswer)) << run.out;
   EXPECT_FALSE(Shows(run, "Update installed.")) << run.out;
   EXPECT_FALSE(Shows(run, "Verify failed.")) << run.out;
   // The simulator's last traffic line is the report it vanished after.

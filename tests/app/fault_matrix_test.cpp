@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "program_tree.h"
+#include "user_messages.h"
 
 namespace app_test {
 namespace {
@@ -23,8 +24,6 @@ namespace {
 using namespace std::chrono_literals;
 using std::chrono::milliseconds;
 
-const std::string kInstalled = "Update installed.\n\nPlease disconnect the device and turn it off.";
-const std::string kNoAnswer = "Failed to get answer from device.";
 constexpr uint8_t kOldFirmware = 0x5A;  // every byte of the device's memory before the update
 
 // What the device's memory holds once the updater has ended: as it was, or the firmware's

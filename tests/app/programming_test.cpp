@@ -10,11 +10,10 @@
 
 #include "command_packets.h"
 #include "update_run.h"
+#include "user_messages.h"
 
 namespace app_test {
 namespace {
-
-const std::string kInstalled = "Update installed.\n\nPlease disconnect the device and turn it off.";
 
 struct ProgramCase {
   std::string name;

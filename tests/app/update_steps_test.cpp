@@ -5,14 +5,13 @@
 #include "command_packets.h"
 #include "hid.h"
 #include "update_run.h"
+#include "user_messages.h"
 
 namespace app_test {
 namespace {
 
 using namespace std::chrono_literals;
 using devsim::Command;
-
-const std::string kInstalled = "Update installed.\n\nPlease disconnect the device and turn it off.";
 
 class UpdateSteps : public UpdateTest {};
 
@@ -150,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
         FirstAnswerCase{"Family0", [](devsim::Options& o) { o.family = 0; }, {"Unknown type of device.\n\n0"}, 0},
         FirstAnswerCase{"Family4", [](devsim::Options& o) { o.family = 4; }, {"Unknown type of device.\n\n4"}, 0},
         FirstAnswerCase{"None", [](devsim::Options& o) { o.faults.neverAnswer = true; },
-                        {"Failed to get answer from device."}, 0},
+                        {kNoAnswer}, 0},
         FirstAnswerCase{"NoBytesPerPacket", [](devsim::Options& o) { o.bytesPerPacket = 0; },
                         {"Wrong answer from device.\n\nBytesPerPacket: 0"}, 1},
         FirstAnswerCase{"BytesPerPacketOver58", [](devsim::Options& o) { o.bytesPerPacket = 59; },
@@ -183,7 +182,7 @@ TEST_F(UpdateSteps, NoAnswerToTheQueryIsGivenUpAfterTwoSeconds) {
   devsim::Options options = Device({{0, 0x800, 0x100}});
   options.faults.neverAnswer = true;
   EXPECT_EQ(Update(options, FirmwareFor({{0, 0x800, 0x100}}).intelHex), 0);
-  EXPECT_EQ(frontEnd.messages, std::vector<std::string>{"Failed to get answer from device."});
+  EXPECT_EQ(frontEnd.messages, std::vector<std::string>{kNoAnswer});
   const fw::Milliseconds waited = steps[1].at - steps[0].at;
   EXPECT_GE(waited, 2100ms) << "the timer's 100 ms and the read's 2 s";
   EXPECT_LT(waited, 2300ms);

@@ -8,13 +8,13 @@
 #include "command_packets.h"
 #include "hid.h"
 #include "update_run.h"
+#include "user_messages.h"
 
 namespace app_test {
 namespace {
 
 using namespace std::chrono_literals;
 
-const std::string kInstalled = "Update installed.\n\nPlease disconnect the device and turn it off.";
 const std::string kVerifyFailed = "Verify failed. Please try again.";
 
 std::string FailedAt(const std::string& address) { return "Verification failed on address " + address; }
@@ -112,7 +112,7 @@ TEST_F(VerificationRun, AnAnswerThatDoesNotComeIsGivenUpAfterFourSeconds) {
   // Query, erase, query, two packets, complete, and the first request, which is answered.
   options.faults.vanishAfterReports = 7;
   EXPECT_EQ(Update(options, firmware.intelHex), 0);
-  EXPECT_EQ(frontEnd.messages, std::vector<std::string>{"Failed to get answer from device."});
+  EXPECT_EQ(frontEnd.messages, std::vector<std::string>{kNoAnswer});
   EXPECT_EQ(steps.rbegin()->first, 7);
   const fw::Milliseconds waited = steps[7].at - steps[6].at;
   // The timer's 100 ms, the first request's answer, and four seconds for the second.
