@@ -44,16 +44,6 @@ void AppendAddressLines(std::vector<std::string>& lines, const std::vector<Regio
 
 bool Shows(const ProgramRun& run, const std::string& text) { return run.out.find(text) != std::string::npos; }
 
-std::vector<std::string> RegionOptions(const std::vector<Region>& regions) {
-  std::vector<std::string> options;
-  for (const Region& region : regions) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%u:0x%X:0x%X", unsigned{region.type}, region.address, region.size);
-    options.insert(options.end(), {"--region", text});
-  }
-  return options;
-}
-
 TEST(EndToEnd, TheUpdaterWritesTheFirmwareAndTellsTheUserToSwitchOff) {
   ProgramTree tree;
   const Firmware firmware = FirmwareFor({{0, 0x800, 0x1000}, {1, 0x10000, 64}});
@@ -87,8 +77,10 @@ TEST(EndToEnd, TheDebugProgramRunsTheUpdateFromItsConsoleAndLogsTheTraffic) {
   const std::vector<Region> regions{{0, 0x800, 0x100}, {1, 0x10000, 64}, {3, 0x20000, 16}};
   const Firmware firmware = FirmwareFor(regions);
   tree.WriteUpdate(firmware.intelHex);
-  tree.StartSimulator({"--initial-fill", "0x5A", "--region", "0:0x800:0x100", "--region", "1:0x10000:64", "--region",
-                       "3:0x20000:16"});
+  std::vector<std::string> options{"--initial-fill", "0x5A"};
+  const std::vector<std::string> layout = RegionOptions(regions);
+  options.insert(options.end(), layout.begin(), layout.end());
+  tree.StartSimulator(options);
   // The second Startnext waits until the first step has enabled the button again.
   const ProgramRun run = tree.RunUpdater("Startnext\nStartnext\niAddress=&h800\nRead\nStartall\n");
   tree.StopSimulator();

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -96,11 +95,8 @@ TEST_P(FaultMatrix, EndsInAMessageAndABoundedExit) {
   const Firmware firmware = FirmwareFor(c.regions);
   tree.WriteUpdate(firmware.intelHex);
   std::vector<std::string> options{"--initial-fill", std::to_string(kOldFirmware)};
-  for (const Region& region : c.regions) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%u:0x%X:0x%X", unsigned{region.type}, region.address, region.size);
-    options.insert(options.end(), {"--region", text});
-  }
+  const std::vector<std::string> layout = RegionOptions(c.regions);
+  options.insert(options.end(), layout.begin(), layout.end());
   options.insert(options.end(), c.device.begin(), c.device.end());
   tree.StartSimulator(options);
 

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <condition_variable>
+#include <cstdio>
 #include <fstream>
 #include <mutex>
 #include <thread>
@@ -18,6 +19,16 @@
 namespace app_test {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+
+std::vector<std::string> RegionOptions(const std::vector<Region>& regions) {
+  std::vector<std::string> options;
+  for (const Region& region : regions) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%u:0x%X:0x%X", unsigned{region.type}, region.address, region.size);
+    options.insert(options.end(), {"--region", text});
+  }
+  return options;
+}
 
 ProgramTree::ProgramTree(const std::string& program) : program_(program) {
   bin_ = root_.path() / "bin";

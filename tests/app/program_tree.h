@@ -23,6 +23,9 @@ struct ProgramRun {
   std::chrono::milliseconds took{};
 };
 
+// The simulator program's options for this memory layout: "--region type:address:size" each.
+std::vector<std::string> RegionOptions(const std::vector<Region>& regions);
+
 class ProgramTree {
  public:
   // program: "Updater" or "Updater-debug".
