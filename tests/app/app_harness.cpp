@@ -12,10 +12,8 @@
 #include "plugin_host.h"
 #include "simulator.h"
 #include "test_logo.h"
-#include "update_payload.h"
 #include "ui/event_loop.h"
 #include "updater.h"
-#include "zuv_utilities.h"
 
 namespace app_test {
 namespace {
@@ -76,13 +74,12 @@ bool UpdaterTest::Logged(const std::string& line) const {
 }
 
 void UpdaterTest::WriteLogo(const std::string& payload) {
-  WriteLogoWithProfile(resources_ / "logo.jpg", StringXORZuv(payload, UpdatePayload::kKey));
+  WriteUpdateLogo(resources_ / "logo.jpg", payload);
 }
 
 void UpdaterTest::WriteUpdate(const std::string& firmware, const std::string& version, const std::string& title,
                               int vendor, int product) {
-  WriteLogo("x$" + version + "$" + title + "$" + std::to_string(vendor) + "$" + std::to_string(product) + "$" +
-            firmware);
+  WriteLogo(UpdateText(version, title, vendor, product, firmware));
 }
 
 void UpdaterTest::WriteMakerPicture() { WriteTiff(resources_ / "Trovak.tif", 150, 71); }

@@ -13,8 +13,6 @@
 
 #include "plugin_host.h"
 #include "test_logo.h"
-#include "update_payload.h"
-#include "zuv_utilities.h"
 
 namespace app_test {
 namespace fs = std::filesystem;
@@ -45,9 +43,7 @@ ProgramTree::ProgramTree(const std::string& program) : program_(program) {
 }
 
 void ProgramTree::WriteUpdate(const std::string& firmwareHex, int vendor, int product) {
-  const std::string payload =
-      "x$1.0$Tree Update$" + std::to_string(vendor) + "$" + std::to_string(product) + "$" + firmwareHex;
-  WriteLogoWithProfile(resources_ / "logo.jpg", StringXORZuv(payload, UpdatePayload::kKey));
+  WriteUpdateLogo(resources_ / "logo.jpg", UpdateText("1.0", "Tree Update", vendor, product, firmwareHex));
 }
 
 std::vector<std::string> ProgramTree::Environment() const {

@@ -10,6 +10,8 @@
 #include "logopack/jpeg_codec.h"
 #include "logopack/picture.h"
 #include "picture_test_files.h"
+#include "update_payload.h"
+#include "zuv_utilities.h"
 
 namespace app_test {
 
@@ -24,6 +26,15 @@ void WriteLogoWithProfile(const std::filesystem::path& path, std::string_view pr
   const auto encoded = logopack::encodeJpeg(logopack::generatedLogoPicture(), bytes);
   ASSERT_TRUE(encoded.ok()) << encoded.error().message;
   file.write(reinterpret_cast<const char*>(encoded.value().data()), static_cast<std::streamsize>(encoded.value().size()));
+}
+
+std::string UpdateText(const std::string& version, const std::string& title, int vendor, int product,
+                       const std::string& firmware) {
+  return "x$" + version + "$" + title + "$" + std::to_string(vendor) + "$" + std::to_string(product) + "$" + firmware;
+}
+
+void WriteUpdateLogo(const std::filesystem::path& path, const std::string& payload) {
+  WriteLogoWithProfile(path, StringXORZuv(payload, UpdatePayload::kKey));
 }
 
 void WriteTiff(const std::filesystem::path& path, size_t width, size_t height) {
