@@ -2,14 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 
-#include <condition_variable>
 #include <cstdio>
-#include <fstream>
-#include <mutex>
-#include <thread>
 
 #include "plugin_host.h"
 #include "test_logo.h"
@@ -76,28 +71,9 @@ std::string ProgramTree::StopSimulator() {
 ProgramRun ProgramTree::RunUpdater(const std::string& input, std::chrono::milliseconds timeout) {
   const Clock::time_point start = Clock::now();
   testsupport::BackgroundProcess updater({(bin_ / program_).string()}, Environment(), input);
-  // Finish collects both outputs until the end; a watchdog ends a program that hangs.
-  std::mutex mutex;
-  std::condition_variable finished;
-  bool done = false;
-  bool killed = false;
-  std::thread watchdog([&] {
-    std::unique_lock lock(mutex);
-    if (!finished.wait_for(lock, timeout, [&] { return done; })) {
-      killed = true;
-      updater.Signal(SIGKILL);
-    }
-  });
-  const testsupport::ProcessResult result = updater.Finish();
-  {
-    const std::lock_guard lock(mutex);
-    done = true;
-  }
-  finished.notify_one();
-  watchdog.join();
-  ProgramRun run{killed ? -1 : result.exitCode, result.out, result.err,
-                 std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start)};
-  return run;
+  const testsupport::ProcessResult result = updater.Finish(timeout);
+  return {result.exitCode, result.out, result.err,
+          std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start)};
 }
 
 }  // namespace app_test

@@ -17,7 +17,7 @@
 namespace app_test {
 
 struct ProgramRun {
-  int exitCode = -1;  // -1: killed after the time-out
+  int exitCode = -1;  // -1: killed after the time-out, or ended by a signal
   std::string out;
   std::string err;
   std::chrono::milliseconds took{};

@@ -166,7 +166,9 @@ std::optional<int> BackgroundProcess::WaitForExit(std::chrono::milliseconds time
   return exitStatus_;
 }
 
-ProcessResult BackgroundProcess::Finish() {
+ProcessResult BackgroundProcess::Finish(std::optional<std::chrono::milliseconds> killAfter) {
+  std::optional<Clock::time_point> killAt;
+  if (killAfter) killAt = Clock::now() + *killAfter;
   ProcessResult result;
   result.out = std::exchange(pendingStdout_, {});
   result.err = std::exchange(pendingStderr_, {});
@@ -175,12 +177,24 @@ ProcessResult BackgroundProcess::Finish() {
   const std::array<int*, 2> streams{&stdout_, &stderr_};
   const std::array<std::string*, 2> sinks{&result.out, &result.err};
   while (stdout_ >= 0 || stderr_ >= 0) {
+    int waitMs = -1;
+    if (killAt) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(*killAt - Clock::now());
+      if (left.count() <= 0) {
+        Signal(SIGKILL);
+        killAt.reset();
+      } else {
+        waitMs = static_cast<int>(left.count());
+      }
+    }
     std::array<pollfd, 2> entries{{{stdout_, POLLIN, 0}, {stderr_, POLLIN, 0}}};
-    if (::poll(entries.data(), entries.size(), -1) < 0 && errno != EINTR) break;
+    if (::poll(entries.data(), entries.size(), waitMs) < 0 && errno != EINTR) break;
     for (std::size_t i = 0; i < entries.size(); ++i) {
       if (entries[i].revents != 0 && !ReadSome(*streams[i], *sinks[i])) CloseIfOpen(*streams[i]);
     }
   }
+  // A program may close its outputs and run on.
+  if (killAt && !WaitForExit(std::chrono::ceil<std::chrono::milliseconds>(*killAt - Clock::now()))) Signal(SIGKILL);
   const std::optional<int> status = Reap(/*block=*/true);
   if (status && WIFEXITED(*status)) result.exitCode = WEXITSTATUS(*status);
   return result;

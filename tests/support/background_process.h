@@ -40,8 +40,9 @@ class BackgroundProcess {
   void Signal(int number);
   // The status as waitpid reports it; nothing when still running after the timeout.
   std::optional<int> WaitForExit(std::chrono::milliseconds timeout = 5s);
-  // Waits, without a deadline, for both outputs to end and the program with them.
-  ProcessResult Finish();
+  // Waits for both outputs to end and the program with them. A program still running once
+  // killAfter has passed is killed, and so did not exit normally.
+  ProcessResult Finish(std::optional<std::chrono::milliseconds> killAfter = std::nullopt);
 
  private:
   // Collects the exit status once the program has ended, waiting for that when `block`.

@@ -91,6 +91,16 @@ TEST(TestSupportProcesses, ABackgroundProcessIsReadLineByLineAndEndedBySignal) {
   EXPECT_EQ(process.WaitForExit(0ms), status) << "the status stays once reaped";
 }
 
+TEST(TestSupportProcesses, FinishKillsAProgramStillRunningAfterItsTime) {
+  BackgroundProcess process({"/bin/sh", "-c", "echo started; exec sleep 60"});
+  const ProcessResult result = process.Finish(50ms);
+  EXPECT_EQ(result.exitCode, -1);
+  EXPECT_EQ(result.out, "started\n");
+  const auto status = process.WaitForExit(0ms);
+  ASSERT_TRUE(status);
+  EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGKILL);
+}
+
 TEST(TestSupportFakeDevice, PublishesItsPropsWithPidAndRemovesThemAtTheEnd) {
   TempDir dir("support-check");
   {
