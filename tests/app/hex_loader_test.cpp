@@ -17,9 +17,9 @@
 namespace app_test {
 namespace {
 
+using logopack::test::kEndOfFile;
 using logopack::test::Record;
 
-const std::string kEndOfFile = ":00000001FF";
 const std::string kLineEnd = "\r\n";
 
 // Image bytes that differ from a fresh image, by region and offset.
