@@ -19,9 +19,8 @@
 #include "app_harness.h"
 #include "console_window.h"
 #include "device_dialog.h"
+#include "firmware.h"
 #include "hid.h"
-#include "logopack/firmware_image.h"
-#include "logopack/intel_hex_writer.h"
 #include "main_window.h"
 #include "menu_bar1.h"
 #include "qt_test_support.h"
@@ -276,20 +275,10 @@ TEST_F(QtProgramWindows, CancelEscapeAndCtrlQEachEndTheProgramWithZero) {
   EXPECT_FALSE(HID::DeviceFound);
 }
 
-// A firmware for both of the simulator's default regions: code at 0x800, configuration at
-// 0x10000.
-std::string DemoFirmware() {
-  logopack::FirmwareImage image;
-  for (const auto& [address, size] : {std::pair<uint32_t, size_t>{0x800, 0x1000}, {0x10000, 64}}) {
-    std::vector<uint8_t> bytes(size);
-    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i * 7 + address);
-    image.segments.push_back({address, bytes});
-  }
-  return logopack::writeLoaderHex(image);
-}
-
 TEST_F(QtProgramWindows, TheWholeUpdateRunsInRealWindowsFromAClickOnStartToTheFinalMessageClosedWithEnter) {
-  WriteUpdate(DemoFirmware(), "1.0", "Trovak Demo Update");
+  // A firmware for both of the simulator's default regions: code at 0x800, configuration at
+  // 0x10000.
+  WriteUpdate(app_test::FirmwareFor({{0, 0x800, 0x1000}, {1, 0x10000, 64}}).intelHex, "1.0", "Trovak Demo Update");
   WriteMakerPicture();
   StartDevice(DeviceOptions());
   const QRect bar(160, 128, 460, 20);
