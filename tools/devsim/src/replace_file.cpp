@@ -1,27 +1,20 @@
 #include "replace_file.h"
 
-#include <fstream>
 #include <string>
+
+#include "tools/replace_file.h"
 
 namespace devsim {
 
 std::optional<Error> replaceFile(const std::filesystem::path& path, std::string_view what,
                                  const std::function<void(std::ostream&)>& write) {
-  std::filesystem::path aside = path;
-  aside += ".tmp";
-  {
-    std::ofstream out(aside, std::ios::binary | std::ios::trunc);
-    write(out);
-    out.flush();
-    if (!out) return Error{ErrorCode::FileSystem, "cannot write " + std::string(what) + " " + aside.string()};
-  }
-  std::error_code failure;
-  std::filesystem::rename(aside, path, failure);
-  if (failure) {
+  const auto failure = tools::replaceFile(path, write);
+  if (!failure) return std::nullopt;
+  if (failure->step == tools::ReplaceFailure::Step::PutInPlace) {
     return Error{ErrorCode::FileSystem,
-                 "cannot put " + std::string(what) + " in place at " + path.string() + ": " + failure.message()};
+                 "cannot put " + std::string(what) + " in place at " + path.string() + ": " + failure->reason};
   }
-  return std::nullopt;
+  return Error{ErrorCode::FileSystem, "cannot write " + std::string(what) + " " + failure->file.string()};
 }
 
 }  // namespace devsim

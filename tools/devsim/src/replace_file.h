@@ -11,8 +11,8 @@
 
 namespace devsim {
 
-// Replaces `path` as a whole with what `write` puts out: written aside, then renamed into
-// place, so that a reader never sees half a file. `what` names the file in errors.
+// Replaces `path` as a whole with what `write` puts out (see tools::replaceFile). `what`
+// names the file in errors.
 std::optional<Error> replaceFile(const std::filesystem::path& path, std::string_view what,
                                  const std::function<void(std::ostream&)>& write);
 

@@ -5,7 +5,8 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <system_error>
+
+#include "tools/replace_file.h"
 
 namespace logopack {
 
@@ -13,6 +14,15 @@ namespace {
 
 Error fileError(const std::filesystem::path& path, const std::string& what) {
   return Error{ErrorCode::FileSystem, path.string() + ": " + what + ": " + std::strerror(errno)};
+}
+
+std::string stepWords(tools::ReplaceFailure::Step step) {
+  switch (step) {
+    case tools::ReplaceFailure::Step::CreateAside: return "cannot create";
+    case tools::ReplaceFailure::Step::WriteAside: return "cannot write";
+    case tools::ReplaceFailure::Step::PutInPlace: break;
+  }
+  return "cannot put in place";
 }
 
 }  // namespace
@@ -26,28 +36,12 @@ Result<std::string> readWholeFile(const std::filesystem::path& path) {
 }
 
 std::optional<Error> replaceFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-  std::filesystem::path temporary = path;
-  temporary += ".partial";
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    if (!file) return fileError(temporary, "cannot create");
-    std::copy(bytes.begin(), bytes.end(), std::ostreambuf_iterator<char>(file));
-    file.close();
-    if (!file) {
-      auto error = fileError(temporary, "cannot write");
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      return error;
-    }
-  }
-  std::error_code renameError;
-  std::filesystem::rename(temporary, path, renameError);
-  if (renameError) {
-    std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
-    return Error{ErrorCode::FileSystem, path.string() + ": cannot put in place: " + renameError.message()};
-  }
-  return std::nullopt;
+  const auto failure = tools::replaceFile(path, [bytes](std::ostream& out) {
+    std::copy(bytes.begin(), bytes.end(), std::ostreambuf_iterator<char>(out));
+  });
+  if (!failure) return std::nullopt;
+  return Error{ErrorCode::FileSystem,
+               failure->file.string() + ": " + stepWords(failure->step) + ": " + failure->reason};
 }
 
 }  // namespace logopack

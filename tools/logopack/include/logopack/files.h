@@ -14,8 +14,8 @@ namespace logopack {
 
 Result<std::string> readWholeFile(const std::filesystem::path& path);
 
-// Writes beside the target first and renames it into place, so that a failed run never
-// leaves a half-written logo where a good one was.
+// Writes beside the target first and renames it into place (see tools::replaceFile), so
+// that a failed run never leaves a half-written logo where a good one was.
 std::optional<Error> replaceFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 
 }  // namespace logopack
