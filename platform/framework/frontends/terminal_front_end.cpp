@@ -252,8 +252,6 @@ void TerminalFrontEnd::RetryPendingLines() {
   }
 }
 
-void TerminalFrontEnd::Yield() {}
-
 void TerminalFrontEnd::ReadInput() {
   std::array<char, 256> buffer{};
   const ssize_t count = read(input_, buffer.data(), buffer.size());
