@@ -22,14 +22,6 @@ std::string Shown(const Control& control) {
   return {};
 }
 
-Ref<MenuItem> FindByName(const MenuItem& root, std::string_view name) {
-  for (const Ref<MenuItem>& child : root.Children()) {
-    if (child->Name == name) return child;
-    if (Ref<MenuItem> found = FindByName(*child, name)) return found;
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 ScriptedFrontEnd::ScriptedFrontEnd() : previous_(SetFrontEnd(this)) {}
@@ -91,7 +83,9 @@ void ScriptedFrontEnd::CloseWindow(std::string_view windowClass) {
 void ScriptedFrontEnd::ChooseMenuItem(std::string_view name) {
   Acted();
   if (menuBar_ == nullptr) return;
-  if (Ref<MenuItem> item = FindByName(*menuBar_, name)) PostInput(nullptr, [item] { item->Choose(); });
+  if (Ref<MenuItem> item = FindMenuItem(*menuBar_, [name](const MenuItem& each) { return each.Name == name; })) {
+    PostInput(nullptr, [item] { item->Choose(); });
+  }
 }
 
 void ScriptedFrontEnd::PressShortcut(std::string_view display) {
