@@ -66,8 +66,7 @@ void ScriptedFrontEnd::Type(std::string_view windowClass, std::string_view field
   Ref<Window> window(FindWindow(windowClass));
   if (!window) return;
   PostInput(window, [window, name = std::string(field), text = std::move(text)] {
-    auto* editField = dynamic_cast<EditField*>(window->FindControl(name));
-    if (editField && editField->Enabled() && !editField->ReadOnly) editField->SetText(text);
+    if (auto* editField = dynamic_cast<EditField*>(window->FindControl(name))) editField->Type(text);
   });
 }
 
@@ -75,9 +74,7 @@ void ScriptedFrontEnd::CloseWindow(std::string_view windowClass) {
   Acted();
   Ref<Window> window(FindWindow(windowClass));
   if (!window) return;
-  PostInput(window, [window] {
-    if (window->CloseButton) window->Close();
-  });
+  PostInput(window, [window] { window->PressCloseBox(); });
 }
 
 void ScriptedFrontEnd::ChooseMenuItem(std::string_view name) {

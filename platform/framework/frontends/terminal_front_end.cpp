@@ -314,9 +314,7 @@ bool TerminalFrontEnd::FillField(const std::string& line) {
   for (const Ref<Window>& window : OpenWindows()) {
     auto* field = dynamic_cast<EditField*>(window->FindControl(name));
     if (field == nullptr) continue;
-    PostInput(window, [field = Ref<EditField>(field), text = line.substr(equals + 1)] {
-      if (field->Enabled() && !field->ReadOnly) field->SetText(text);
-    });
+    PostInput(window, [field = Ref<EditField>(field), text = line.substr(equals + 1)] { field->Type(text); });
     return true;
   }
   return false;
