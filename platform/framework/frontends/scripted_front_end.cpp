@@ -22,14 +22,6 @@ std::string Shown(const Control& control) {
   return {};
 }
 
-Ref<MenuItem> FindByName(const MenuItem& root, std::string_view name) {
-  for (const Ref<MenuItem>& child : root.Children()) {
-    if (child->Name == name) return child;
-    if (Ref<MenuItem> found = FindByName(*child, name)) return found;
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 ScriptedFrontEnd::ScriptedFrontEnd() : previous_(SetFrontEnd(this)) {}
@@ -74,8 +66,7 @@ void ScriptedFrontEnd::Type(std::string_view windowClass, std::string_view field
   Ref<Window> window(FindWindow(windowClass));
   if (!window) return;
   PostInput(window, [window, name = std::string(field), text = std::move(text)] {
-    auto* editField = dynamic_cast<EditField*>(window->FindControl(name));
-    if (editField && editField->Enabled() && !editField->ReadOnly) editField->SetText(text);
+    if (auto* editField = dynamic_cast<EditField*>(window->FindControl(name))) editField->Type(text);
   });
 }
 
@@ -83,15 +74,15 @@ void ScriptedFrontEnd::CloseWindow(std::string_view windowClass) {
   Acted();
   Ref<Window> window(FindWindow(windowClass));
   if (!window) return;
-  PostInput(window, [window] {
-    if (window->CloseButton) window->Close();
-  });
+  PostInput(window, [window] { window->PressCloseBox(); });
 }
 
 void ScriptedFrontEnd::ChooseMenuItem(std::string_view name) {
   Acted();
   if (menuBar_ == nullptr) return;
-  if (Ref<MenuItem> item = FindByName(*menuBar_, name)) PostInput(nullptr, [item] { item->Choose(); });
+  if (Ref<MenuItem> item = FindMenuItem(*menuBar_, [name](const MenuItem& each) { return each.Name == name; })) {
+    PostInput(nullptr, [item] { item->Choose(); });
+  }
 }
 
 void ScriptedFrontEnd::PressShortcut(std::string_view display) {

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,8 +75,6 @@ class ScriptedFrontEnd final : public FrontEnd {
   void Beep() override;
   void MenuBarInstalled(MenuBar& menuBar) override;
   void Update() override;
-  void Yield() override {}
-  std::optional<double> MaxWaitSeconds() override { return std::nullopt; }
   void Idle() override;
 
  private:

@@ -40,12 +40,8 @@ int32_t Percent(const ProgressBar& bar) {
   return static_cast<int32_t>(value * 100 / bar.Maximum);
 }
 
-QuitMenuItem* FindQuitItem(const MenuItem& root) {
-  for (const Ref<MenuItem>& child : root.Children()) {
-    if (auto* quit = dynamic_cast<QuitMenuItem*>(child.get())) return quit;
-    if (QuitMenuItem* found = FindQuitItem(*child)) return found;
-  }
-  return nullptr;
+Ref<MenuItem> FindQuitItem(const MenuItem& root) {
+  return FindMenuItem(root, [](const MenuItem& item) { return dynamic_cast<const QuitMenuItem*>(&item) != nullptr; });
 }
 
 void InputReady(int /*descriptor*/, short /*revents*/, void* info) {
@@ -105,7 +101,7 @@ void TerminalFrontEnd::PrintKeys(const Window& window) {
     if (button->Enabled() && !key.empty()) line += "  [" + key + "] " + button->Caption();
   }
   if (menuBar_ != nullptr) {
-    if (const QuitMenuItem* quit = FindQuitItem(*menuBar_)) {
+    if (const Ref<MenuItem> quit = FindQuitItem(*menuBar_)) {
       line += "  [" + std::string(1, kQuitKey) + "] " + quit->Text;
       if (!quit->KeyboardShortcut.empty()) line += " (" + KeyboardShortcutForDisplay(quit->KeyboardShortcut) + ")";
     }
@@ -252,8 +248,6 @@ void TerminalFrontEnd::RetryPendingLines() {
   }
 }
 
-void TerminalFrontEnd::Yield() {}
-
 void TerminalFrontEnd::ReadInput() {
   std::array<char, 256> buffer{};
   const ssize_t count = read(input_, buffer.data(), buffer.size());
@@ -297,8 +291,8 @@ bool TerminalFrontEnd::Perform(const std::string& line) {
 bool TerminalFrontEnd::PressByKey(const std::string& typed) {
   const std::string wanted = Lower(typed);
   if (menuBar_ != nullptr && wanted == std::string(1, kQuitKey)) {
-    if (QuitMenuItem* quit = FindQuitItem(*menuBar_)) {
-      PostInput(nullptr, [item = Ref<MenuItem>(quit)] { item->Choose(); });
+    if (Ref<MenuItem> quit = FindQuitItem(*menuBar_)) {
+      PostInput(nullptr, [quit] { quit->Choose(); });
       return true;
     }
   }
@@ -320,9 +314,7 @@ bool TerminalFrontEnd::FillField(const std::string& line) {
   for (const Ref<Window>& window : OpenWindows()) {
     auto* field = dynamic_cast<EditField*>(window->FindControl(name));
     if (field == nullptr) continue;
-    PostInput(window, [field = Ref<EditField>(field), text = line.substr(equals + 1)] {
-      if (field->Enabled() && !field->ReadOnly) field->SetText(text);
-    });
+    PostInput(window, [field = Ref<EditField>(field), text = line.substr(equals + 1)] { field->Type(text); });
     return true;
   }
   return false;

@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
-#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -45,8 +44,6 @@ class TerminalFrontEnd final : public FrontEnd {
   void Beep() override;
   void MenuBarInstalled(MenuBar& menuBar) override;
   void Update() override;
-  void Yield() override;
-  std::optional<double> MaxWaitSeconds() override { return std::nullopt; }
 
   // Takes what the user typed; called when the input descriptor is readable.
   void ReadInput();

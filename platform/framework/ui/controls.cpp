@@ -72,6 +72,10 @@ void EditField::SetText(std::string text) {
   Changed();
 }
 
+void EditField::Type(std::string text) {
+  if (Enabled() && !ReadOnly) SetText(std::move(text));
+}
+
 Timer::~Timer() { timers::Unschedule(*this); }
 
 void Timer::SetMode(int mode) {

@@ -118,8 +118,9 @@ class EditField : public Control {
   Color BackColor = kWhite;
 
   const std::string& Text() const { return text_; }
-  // Set by the program or by the user's typing.
   void SetText(std::string text);
+  // The user's typing: sets the text unless the field is disabled or read-only.
+  void Type(std::string text);
 
  private:
   std::string text_;

@@ -17,8 +17,6 @@ class SilentFrontEnd final : public FrontEnd {
   void Beep() override {}
   void MenuBarInstalled(MenuBar&) override {}
   void Update() override {}
-  void Yield() override {}
-  std::optional<double> MaxWaitSeconds() override { return std::nullopt; }
 };
 
 FrontEnd*& Installed() {

@@ -56,12 +56,15 @@ class FrontEnd {
 
   // Once per pass of the event loop: draw what changed, collect input.
   virtual void Update() = 0;
+
+  // The hooks below matter only to some front ends; by default they do nothing.
   // From the cooperative yield inside long handlers: keep the windows drawn and responsive;
   // input collected here is delivered once the handler has returned.
-  virtual void Yield() = 0;
-  // The longest the event loop may sleep before the front end must run again; nullopt when
-  // the front end wakes the loop itself (a descriptor in the run loop).
-  virtual std::optional<double> MaxWaitSeconds() = 0;
+  virtual void Yield() {}
+  // The longest the event loop may sleep before the front end must run again; nullopt (the
+  // default) when the front end needs no polling, as when it wakes the loop itself through a
+  // descriptor in the run loop.
+  virtual std::optional<double> MaxWaitSeconds() { return std::nullopt; }
   // The event loop has nothing to do and no timer to wait for (tests act here).
   virtual void Idle() {}
 };

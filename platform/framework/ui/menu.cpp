@@ -26,14 +26,18 @@ std::string KeyboardShortcutForDisplay(std::string_view shortcut) {
   return std::string(shortcut);
 }
 
-Ref<MenuItem> FindMenuItemByShortcut(const MenuItem& root, std::string_view display) {
+Ref<MenuItem> FindMenuItem(const MenuItem& root, const std::function<bool(const MenuItem&)>& matches) {
   for (const Ref<MenuItem>& child : root.Children()) {
-    if (!child->KeyboardShortcut.empty() && KeyboardShortcutForDisplay(child->KeyboardShortcut) == display) {
-      return child;
-    }
-    if (Ref<MenuItem> found = FindMenuItemByShortcut(*child, display)) return found;
+    if (matches(*child)) return child;
+    if (Ref<MenuItem> found = FindMenuItem(*child, matches)) return found;
   }
   return nullptr;
+}
+
+Ref<MenuItem> FindMenuItemByShortcut(const MenuItem& root, std::string_view display) {
+  return FindMenuItem(root, [display](const MenuItem& item) {
+    return !item.KeyboardShortcut.empty() && KeyboardShortcutForDisplay(item.KeyboardShortcut) == display;
+  });
 }
 
 }  // namespace fw

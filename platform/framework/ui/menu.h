@@ -3,6 +3,7 @@
 // is the front end's business, so the model gives them no action.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,10 @@ class MenuBar : public MenuItem {};
 
 // "Cmd+Q" as this platform's user presses it: "Ctrl+Q". Empty stays empty.
 std::string KeyboardShortcutForDisplay(std::string_view shortcut);
+
+// The first item below root, at any depth and in menu order, that matches; nullptr when none
+// does.
+Ref<MenuItem> FindMenuItem(const MenuItem& root, const std::function<bool(const MenuItem&)>& matches);
 
 // The item, at any depth below root, whose shortcut is pressed as display (such as "Ctrl+Q"),
 // or nullptr.

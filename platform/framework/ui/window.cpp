@@ -132,6 +132,10 @@ void Window::Close() {
   CurrentFrontEnd().WindowClosed(*this);
 }
 
+void Window::PressCloseBox() {
+  if (CloseButton) Close();
+}
+
 Control* Window::FindControl(std::string_view name) const {
   for (const Ref<Control>& control : controls_) {
     if (control->Name() == name) return control.get();

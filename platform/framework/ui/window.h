@@ -52,6 +52,8 @@ class Window : public Object {
   // timers and device reports go on meanwhile, input reaches only this window.
   void ShowModal();
   void Close();
+  // The user's click on the close box: closes the window unless it has none (CloseButton).
+  void PressCloseBox();
   bool IsOpen() const { return open_; }
   bool IsModal() const { return modal_; }
 

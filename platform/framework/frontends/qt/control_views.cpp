@@ -82,7 +82,7 @@ QWidget* MakeEditField(EditField& field, Window& window, QWidget* parent) {
                      ++guarded->editsOnTheirWay;
                      PostInput(owner, [guarded, edited, typed = text.toStdString()] {
                        if (guarded) --guarded->editsOnTheirWay;
-                       if (edited->Enabled() && !edited->ReadOnly) edited->SetText(typed);
+                       edited->Type(typed);
                      });
                    });
   return widget;

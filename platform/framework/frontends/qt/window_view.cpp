@@ -177,9 +177,7 @@ void WindowView::UserResized(int contentWidth, int contentHeight) {
 }
 
 void WindowView::UserClosed() {
-  PostInput(window_, [window = window_] {
-    if (window->CloseButton) window->Close();
-  });
+  PostInput(window_, [window = window_] { window->PressCloseBox(); });
 }
 
 bool WindowView::UserPressedKey(int key) {
