@@ -188,15 +188,10 @@ void ConsoleWindow::PushButton2_Action() {
     fw::MsgBox(WithDetail("Falsche Antwort vom Ger\xC3\xA4t.", fw::Str(code)));
     return;
   }
-  HID::BytesPerPacket = HID::AnswerByte(*answer, HID::BytesPerPacketOffset);
-  HID::DeviceFamily = HID::AnswerByte(*answer, HID::DeviceFamilyOffset);
+  const bool knownFamily = HID::TakeDeviceGeometry(*answer);
   std::vector<std::string> lines{"BytesPerPacket: " + fw::Str(HID::BytesPerPacket),
                                  "DeviceFamily: " + fw::Str(HID::DeviceFamily)};
-  if (const int32_t bytesPerAddress = HID::BytesPerAddressOfFamily(HID::DeviceFamily); bytesPerAddress != 0) {
-    HID::bytesPerAddress = bytesPerAddress;
-  } else {
-    lines.push_back("Unbekanntes Ger\xC3\xA4t: " + fw::Str(HID::DeviceFamily));
-  }
+  if (!knownFamily) lines.push_back("Unbekanntes Ger\xC3\xA4t: " + fw::Str(HID::DeviceFamily));
   lines.push_back("bytesPerAddress: " + fw::Str(HID::bytesPerAddress));
   std::string listing;
   for (size_t i = 0; i < lines.size(); ++i) listing += (i ? fw::EndOfLine : "") + lines[i];
