@@ -139,13 +139,18 @@ void ConsoleWindow::Send(const fw::Ref<fw::MemoryBlock>& packet) {
   Versendet->SetText(EncodingToHexZuv(packet ? packet->ToString() : std::string()));
 }
 
-fw::Ref<fw::MemoryBlock> ConsoleWindow::Receive(int64_t bound) {
+fw::Ref<fw::MemoryBlock> ConsoleWindow::Receive(uint8_t command, int64_t bound) {
   const fw::Ref<fw::MemoryBlock> answer = WaitForAnswer(bound);
   if (!answer) {
     fw::MsgBox("Failed to get answer from device.");
     return nullptr;
   }
   Empfangen->SetText(EncodingToHexZuv(answer->ToString()));
+  const uint8_t code = HID::AnswerByte(*answer, HID::CommandOffset);
+  if (code != command) {
+    fw::MsgBox(WithDetail("Falsche Antwort vom Ger\xC3\xA4t.", fw::Str(code)));
+    return nullptr;
+  }
   return answer;
 }
 
@@ -181,22 +186,12 @@ void ConsoleWindow::PushButton2_Action() {
   ClearEchoFields();
   Send(HID::GetQueryDeviceCommand());
   // The device may be busy with an erase it was just sent.
-  const fw::Ref<fw::MemoryBlock> answer = Receive(kEraseAnswerTicks);
+  const fw::Ref<fw::MemoryBlock> answer = Receive(HID::QUERY_DEVICE, kEraseAnswerTicks);
   if (!answer) return;
-  const uint8_t code = HID::AnswerByte(*answer, HID::CommandOffset);
-  if (code != HID::QUERY_DEVICE) {
-    fw::MsgBox(WithDetail("Falsche Antwort vom Ger\xC3\xA4t.", fw::Str(code)));
-    return;
-  }
-  HID::BytesPerPacket = HID::AnswerByte(*answer, HID::BytesPerPacketOffset);
-  HID::DeviceFamily = HID::AnswerByte(*answer, HID::DeviceFamilyOffset);
+  const bool knownFamily = HID::TakeDeviceGeometry(*answer);
   std::vector<std::string> lines{"BytesPerPacket: " + fw::Str(HID::BytesPerPacket),
                                  "DeviceFamily: " + fw::Str(HID::DeviceFamily)};
-  if (const int32_t bytesPerAddress = HID::BytesPerAddressOfFamily(HID::DeviceFamily); bytesPerAddress != 0) {
-    HID::bytesPerAddress = bytesPerAddress;
-  } else {
-    lines.push_back("Unbekanntes Ger\xC3\xA4t: " + fw::Str(HID::DeviceFamily));
-  }
+  if (!knownFamily) lines.push_back("Unbekanntes Ger\xC3\xA4t: " + fw::Str(HID::DeviceFamily));
   lines.push_back("bytesPerAddress: " + fw::Str(HID::bytesPerAddress));
   std::string listing;
   for (size_t i = 0; i < lines.size(); ++i) listing += (i ? fw::EndOfLine : "") + lines[i];
@@ -210,13 +205,8 @@ void ConsoleWindow::PushButton3_Action() {
   int32_t address = 0;
   if (!TypedAddress(address) || !PacketSizeBuildable()) return;
   Send(HID::GetGetDataCommand(address, HID::BytesPerPacket));
-  const fw::Ref<fw::MemoryBlock> answer = Receive(kDataAnswerTicks);
+  const fw::Ref<fw::MemoryBlock> answer = Receive(HID::GET_DATA, kDataAnswerTicks);
   if (!answer) return;
-  const uint8_t code = HID::AnswerByte(*answer, HID::CommandOffset);
-  if (code != HID::GET_DATA) {
-    fw::MsgBox(WithDetail("Falsche Antwort vom Ger\xC3\xA4t.", fw::Str(code)));
-    return;
-  }
   // BytesPerPacket bytes from the first of the data field, whatever count the answer gives.
   output->SetText(EncodingToHexZuv(answer->StringValue(HID::DataOffset, static_cast<size_t>(HID::BytesPerPacket))));
 }

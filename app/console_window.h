@@ -51,9 +51,9 @@ class ConsoleWindow : public fw::Window {
   void ClearEchoFields();
   // Sends the packet and shows it.
   void Send(const fw::Ref<fw::MemoryBlock>& packet);
-  // Waits for the answer within bound ticks and shows it; nullptr after telling the user
-  // that none came.
-  fw::Ref<fw::MemoryBlock> Receive(int64_t bound);
+  // Waits for the answer to command within bound ticks and shows it; nullptr after telling
+  // the user that none came or that it answers another command.
+  fw::Ref<fw::MemoryBlock> Receive(uint8_t command, int64_t bound);
   // The address typed in iAddress; false after telling the user what is wrong with it.
   bool TypedAddress(int32_t& address);
   // Whether a packet with BytesPerPacket data bytes can be built; false after saying why.

@@ -159,11 +159,7 @@ void mainWindow::Work1() {
   if (!answer) return GiveUp("Failed to get answer from device.");
   const uint8_t code = HID::AnswerByte(*answer, HID::CommandOffset);
   if (code != HID::QUERY_DEVICE) return GiveUp(WithDetail("Wrong answer from device.", fw::Str(code)));
-  HID::BytesPerPacket = HID::AnswerByte(*answer, HID::BytesPerPacketOffset);
-  HID::DeviceFamily = HID::AnswerByte(*answer, HID::DeviceFamilyOffset);
-  const int32_t bytesPerAddress = HID::BytesPerAddressOfFamily(HID::DeviceFamily);
-  if (bytesPerAddress == 0) return GiveUp(WithDetail("Unknown type of device.", fw::Str(HID::DeviceFamily)));
-  HID::bytesPerAddress = bytesPerAddress;
+  if (!HID::TakeDeviceGeometry(*answer)) return GiveUp(WithDetail("Unknown type of device.", fw::Str(HID::DeviceFamily)));
   if (!PacketSizeUsable()) return;
   // A report of another length than 64 bytes was shown to the user as it came. A device that
   // frames its answers so cannot be read back reliably, so it is not erased on their word.

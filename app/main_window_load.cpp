@@ -65,8 +65,7 @@ int64_t ComputedChecksum(std::string_view rest, int32_t byteCount) {
 // so a region near either end of the 32-bit range needs no care.
 void StoreData(const Record& record, int32_t fullAddress) {
   const int64_t bytesPerAddress = HID::ImageBytesPerAddress();
-  const size_t regions = std::min<size_t>(static_cast<size_t>(std::max(HID::memoryRegionsDetected, 0)),
-                                          HID::MemoryRegions.size());
+  const size_t regions = HID::DetectedRegionCount();
   for (size_t i = 0; i < regions; ++i) {
     const MemoryRegion& region = *HID::MemoryRegions[i];
     const int64_t first = int64_t{region.Address} * bytesPerAddress;

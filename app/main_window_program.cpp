@@ -1,5 +1,4 @@
 // The sixth step of the update: the region images into the device, packet by packet.
-#include <algorithm>
 #include <cstdint>
 
 #include "background_task.h"
@@ -34,8 +33,7 @@ void mainWindow::Work4() {
   // The query step admits only sizes from 1 to 58 bytes that hold whole addresses.
   const int32_t perPacket = HID::BytesPerPacket;
   const int64_t bytesPerAddress = HID::ImageBytesPerAddress();
-  const size_t regions = std::min<size_t>(static_cast<size_t>(std::max(HID::memoryRegionsDetected, 0)),
-                                          HID::MemoryRegions.size());
+  const size_t regions = HID::DetectedRegionCount();
 
   for (size_t i = 0; i < regions; ++i) {
     const MemoryRegion& region = *HID::MemoryRegions[i];

@@ -1,5 +1,4 @@
 // The seventh step of the update: every written region read back and compared with its image.
-#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -47,8 +46,7 @@ class Verification {
 };
 
 bool Verification::Run() {
-  const size_t regions = std::min<size_t>(static_cast<size_t>(std::max(HID::memoryRegionsDetected, 0)),
-                                          HID::MemoryRegions.size());
+  const size_t regions = HID::DetectedRegionCount();
   for (size_t i = 0; i < regions; ++i) {
     const fw::Ref<MemoryRegion> region = HID::MemoryRegions[i];
     if (region->Type != 3 && !VerifyRegion(*region)) return false;

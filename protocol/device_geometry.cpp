@@ -19,6 +19,15 @@ bool PacketSizeFits(int32_t bytesPerPacket, int32_t bytesPerAddress) {
          bytesPerPacket % bytesPerAddress == 0;
 }
 
+bool TakeDeviceGeometry(const fw::MemoryBlock& answer) {
+  BytesPerPacket = AnswerByte(answer, BytesPerPacketOffset);
+  DeviceFamily = AnswerByte(answer, DeviceFamilyOffset);
+  const int32_t familyBytesPerAddress = BytesPerAddressOfFamily(DeviceFamily);
+  if (familyBytesPerAddress == 0) return false;
+  bytesPerAddress = familyBytesPerAddress;
+  return true;
+}
+
 int32_t ImageBytesPerAddress() { return bytesPerAddress == 2 ? 2 : 1; }
 
 }  // namespace HID

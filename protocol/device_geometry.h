@@ -3,7 +3,14 @@
 
 #include <cstdint>
 
+#include "memory_block.h"
+
 namespace HID {
+
+// Takes a QUERY_DEVICE answer's packet size and device family into BytesPerPacket and
+// DeviceFamily, and the family's bytes per address into bytesPerAddress. False for a family
+// this program does not know, which leaves bytesPerAddress as it was.
+bool TakeDeviceGeometry(const fw::MemoryBlock& answer);
 
 // Image bytes per device address for a device family: 1 for families 1 and 3, 2 for
 // family 2; 0 for a family this program does not know.

@@ -1,5 +1,6 @@
 #include "hid.h"
 
+#include <algorithm>
 #include <climits>
 #include <utility>
 
@@ -189,6 +190,10 @@ bool ParseMemoryRegions(const fw::Ref<fw::MemoryBlock>& answer) {
   memoryRegionsDetected = static_cast<int32_t>(MemoryRegions.size());
   if constexpr (kDebugAids) LogRegions();
   return true;
+}
+
+size_t DetectedRegionCount() {
+  return std::min(static_cast<size_t>(std::max(memoryRegionsDetected, 0)), MemoryRegions.size());
 }
 
 // Val("&h" + s), without building the text: the loader reads every byte of a firmware so.

@@ -2,6 +2,7 @@
 // Every command leaves through SendCommand and every answer arrives through ReadCommand.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -64,6 +65,10 @@ fw::Ref<fw::MemoryBlock> ReadCommand(bool immediate);
 // repeated queries pile up that much). An image holds Size addresses of
 // that many bytes each, preset to 0xFF, and 10 spare bytes.
 [[nodiscard]] bool ParseMemoryRegions(const fw::Ref<fw::MemoryBlock>& answer);
+
+// How many regions the update steps walk: memoryRegionsDetected, but never more than
+// MemoryRegions holds, nor below 0.
+size_t DetectedRegionCount();
 
 // The value of s read as hexadecimal digits, as a 32-bit Integer.
 int32_t StringToHex(std::string_view s);

@@ -68,7 +68,7 @@ void DebugSendCommand(const fw::Ref<fw::MemoryBlock>& p) {
 }
 
 void DebugReadCommand(const fw::Ref<fw::MemoryBlock>& p) {
-  if (!p || p->Size() <= CommandOffset || p->UInt8Value(CommandOffset) != GET_DATA) return;
+  if (!p || AnswerByte(*p, CommandOffset) != GET_DATA) return;
   if (logfile) WriteLogLine(AddressLine(AnswerInt32(*p, AddressOffset), DataBytes(*p)));
 }
 
