@@ -4,6 +4,7 @@
 #include "app.h"
 #include "background_task.h"
 #include "build_settings.h"
+#include "device_match.h"
 #include "hid.h"
 #include "resources.h"
 #include "system_log.h"
@@ -12,23 +13,13 @@
 
 namespace {
 
-// Logs the ids of the device the walk stands on (vendor asked first), then compares them
-// with the update's: the product id first, the vendor id only when that matched.
-template <class Device, class IdText>
-bool Examine(Device& device, IdText idText) {
-  fw::System::DebugLog("VendorID: " + idText(device.VendorID()) + " ProductID: " + idText(device.ProductID()));
-  if (device.ProductID() != HID::ProductID || device.VendorID() != HID::VendorID) return false;
-  fw::System::DebugLog("Ger\xC3\xA4t gefunden.");
-  return true;
-}
-
 // Walks the system's HID devices from the first and stops on the first match.
 template <class Device, class IdText>
 fw::Ref<Device> FindDevice(fw::Ref<Device> device, IdText idText) {
   if (!device->FindFirstDevice()) return nullptr;
-  if (Examine(*device, idText)) return device;
+  if (ExamineDevice(*device, idText)) return device;
   while (device->FindNextDevice()) {
-    if (Examine(*device, idText)) return device;
+    if (ExamineDevice(*device, idText)) return device;
     fw::RuntimeBackgroundTask();
   }
   return nullptr;

@@ -2,10 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "app_harness.h"
+#include "device_match.h"
 #include "fake_virtual_device.h"
 #include "hid.h"
+#include "text_functions.h"
 
 namespace app_test {
 namespace {
@@ -121,6 +124,40 @@ TEST_F(DeviceSearch, CancelAndTheQuitItemEndTheSearchWithZero) {
     EXPECT_FALSE(HID::DeviceFound);
     EXPECT_FALSE(frontEnd.stalled);
   }
+}
+
+// Records which id the search asks for, in order: V for the vendor id, P for the product id.
+struct IdQueryRecorder {
+  int32_t vendor;
+  int32_t product;
+  std::string asked;
+
+  int32_t VendorID() {
+    asked += 'V';
+    return vendor;
+  }
+  int32_t ProductID() {
+    asked += 'P';
+    return product;
+  }
+};
+
+TEST(DeviceMatch, IdsAreAskedVendorFirstThenTheProductAgainAndTheVendorOnlyAfterAMatchingProduct) {
+  const int32_t savedVendor = std::exchange(HID::VendorID, 0x1234);
+  const int32_t savedProduct = std::exchange(HID::ProductID, 0x5678);
+  const auto hex = [](int32_t id) { return fw::Hex(id); };
+  struct Case {
+    IdQueryRecorder device;
+    bool match;
+    std::string asked;
+  };
+  for (Case c : {Case{{0x1234, 0x5678, ""}, true, "VPPV"}, Case{{0x1235, 0x5678, ""}, false, "VPPV"},
+                 Case{{0x1234, 0x5679, ""}, false, "VPP"}}) {
+    EXPECT_EQ(ExamineDevice(c.device, hex), c.match);
+    EXPECT_EQ(c.device.asked, c.asked);
+  }
+  HID::VendorID = savedVendor;
+  HID::ProductID = savedProduct;
 }
 
 }  // namespace
