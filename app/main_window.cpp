@@ -183,9 +183,18 @@ bool mainWindow::PacketSizeUsable() {
 
 void mainWindow::Work2() {
   info->SetText("Reading update data...");
-  if (!ReadFile()) return fw::Quit(0);
+  if (!ReadFile()) {
+    // A refusal without a message of the loader's own must not end the update without a word:
+    // the user could not tell that nothing was installed.
+    if (readFileRefusedSilently) fw::MsgBox("Invalid file format.");
+    return fw::Quit(0);
+  }
   bar->SetValue(0);
   if constexpr (HID::kDebugAids) HID::DumpMemoryRegions();
+  // Records outside every region are dropped, as firmware files carry data the bootloader does
+  // not program; but an update of which nothing at all lands where programming writes would
+  // erase the device and leave it without firmware.
+  if (firmwareBytesForDevice == 0) return GiveUp("Update does not match the device.");
   StartNext();
 }
 

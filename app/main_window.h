@@ -18,6 +18,10 @@ class mainWindow : public fw::Window {
   int32_t count = 0;
   // The console's run-to-end flag (debug builds).
   bool RunAll = false;
+  // What the last ReadFile found: how many firmware bytes landed where programming writes,
+  // and whether it refused the text without a message of its own.
+  int64_t firmwareBytesForDevice = 0;
+  bool readFileRefusedSilently = false;
 
   fw::Ref<fw::Canvas> Canvas1;
   fw::Ref<fw::ProgressBar> bar;

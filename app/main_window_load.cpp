@@ -62,8 +62,10 @@ int64_t ComputedChecksum(std::string_view rest, int32_t byteCount) {
 
 // Writes a data record into every region whose range holds its first byte. Addresses of the
 // text are device addresses times the bytes per address; they are compared as 64-bit values,
-// so a region near either end of the 32-bit range needs no care.
-void StoreData(const Record& record, int32_t fullAddress) {
+// so a region near either end of the 32-bit range needs no care. Returns how many of the
+// record's bytes landed where programming writes: inside a region that is not of type 3.
+int64_t StoreData(const Record& record, int32_t fullAddress) {
+  int64_t programmable = 0;
   const int64_t bytesPerAddress = HID::ImageBytesPerAddress();
   const size_t regions = HID::DetectedRegionCount();
   for (size_t i = 0; i < regions; ++i) {
@@ -84,11 +86,13 @@ void StoreData(const Record& record, int32_t fullAddress) {
         if (region.data && static_cast<uint64_t>(p) < region.data->Size()) {
           region.data->SetUInt8Value(static_cast<size_t>(p), static_cast<uint8_t>(value));
         }
+        if (region.Type != 3 && p < int64_t{region.Size} * bytesPerAddress) ++programmable;
         fw::RuntimeBackgroundTask();
       }
     }
     fw::RuntimeBackgroundTask();
   }
+  return programmable;
 }
 
 }  // namespace
@@ -96,6 +100,8 @@ void StoreData(const Record& record, int32_t fullAddress) {
 bool mainWindow::ReadFile() {
   // The text is taken as ASCII bytes as it stands; nothing in it changes.
   const std::string_view text = HID::datafile;
+  firmwareBytesForDevice = 0;
+  readFileRefusedSilently = false;
   int32_t upperAddress = 0;
   size_t lineStart = 0;
   while (lineStart <= text.size()) {
@@ -122,12 +128,15 @@ bool mainWindow::ReadFile() {
     } else if (record.recordType == kData) {
       // The 32-bit address space wraps, as the device's does.
       const auto full = static_cast<int32_t>(static_cast<uint32_t>(upperAddress) << 16 | static_cast<uint32_t>(record.address));
-      StoreData(record, full);
+      firmwareBytesForDevice += StoreData(record, full);
     } else {
       fw::MsgBox(WithDetail("Invalid file format.", "recordType=" + fw::Str(record.recordType)));
       return false;
     }
     fw::RuntimeBackgroundTask();
   }
+  // The text ended without an end-of-file record (or its lines do not end in CR LF, so that
+  // it read as one line): refused, but no message of the loader's own says so.
+  readFileRefusedSilently = true;
   return false;
 }

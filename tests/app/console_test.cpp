@@ -43,7 +43,9 @@ class Console : public UpdaterTest {
 
   void SetUp() override {
     UpdaterTest::SetUp();
-    WriteUpdate(IntelHex({}));
+    // One erased byte at the first region's start: an update that lands on the device and
+    // leaves its images as erased memory.
+    WriteUpdate(IntelHex({":01080000FFF8"}));
   }
 
   // The updater against a device of these options. Each step runs when the program waits for

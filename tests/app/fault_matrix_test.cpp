@@ -44,6 +44,8 @@ struct FaultCase {
   milliseconds earliest;  // the exit comes no sooner: the bound that ends the row
   milliseconds latest;    // and no later, with room for a loaded machine
   std::vector<Region> regions = {{0, 0x800, 0x400}};
+  // The update's firmware text made from the one that fills the regions; nullptr: that one.
+  std::string (*firmwareText)(const std::string& fitting) = nullptr;
 
   friend void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
 };
@@ -87,13 +89,15 @@ std::vector<std::vector<uint8_t>> Expected(const Memory& memory, const Firmware&
   return regions;
 }
 
+const std::vector<Region> kOneRegion{{0, 0x800, 0x400}};
+
 class FaultMatrix : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(FaultMatrix, EndsInAMessageAndABoundedExit) {
   const FaultCase& c = GetParam();
   ProgramTree tree;
   const Firmware firmware = FirmwareFor(c.regions);
-  tree.WriteUpdate(firmware.intelHex);
+  tree.WriteUpdate(c.firmwareText ? c.firmwareText(firmware.intelHex) : firmware.intelHex);
   std::vector<std::string> options{"--initial-fill", std::to_string(kOldFirmware)};
   const std::vector<std::string> layout = RegionOptions(c.regions);
   options.insert(options.end(), layout.begin(), layout.end());
@@ -161,7 +165,18 @@ INSTANTIATE_TEST_SUITE_P(
                   {"--phantom-region", "1:0xFFFFFF00:0x1000"},
                   {"Invalid memory region reported by device.\n\nRegion 2: address FFFFFF00, size 4096"},
                   kUntouched, 0s, 15s},
-        FaultCase{"RegionAbove0x80000000", {}, {kInstalled}, kUpdated, 0s, 20s, {{0, 0x800, 0x400}, {1, 0x90000000, 0x400}}}),
+        FaultCase{"RegionAbove0x80000000", {}, {kInstalled}, kUpdated, 0s, 20s, {{0, 0x800, 0x400}, {1, 0x90000000, 0x400}}},
+        // Updates that do not fit the device: refused before the erase, with a word.
+        FaultCase{"FirmwareOnlyOutsideTheRegions", {}, {"Update does not match the device."}, kUntouched, 0s, 15s,
+                  kOneRegion, [](const std::string&) { return FirmwareFor({{0, 0x300000, 0x400}}).intelHex; }},
+        FaultCase{"FirmwareWithLineFeedsAlone", {}, {"Invalid file format."}, kUntouched, 0s, 15s, kOneRegion,
+                  [](const std::string& fitting) {
+                    std::string text;
+                    for (char c : fitting) {
+                      if (c != '\r') text += c;
+                    }
+                    return text;
+                  }}),
     [](const auto& info) { return info.param.name; });
 
 // Unplugged before the erase has been carried out (steps 2 and 3 send nothing: the device is

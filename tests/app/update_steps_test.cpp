@@ -203,13 +203,58 @@ TEST_F(UpdateSteps, ADeviceBusyErasingIsWaitedForReadAfterRead) {
   EXPECT_EQ(DeviceStats().received(Command::QueryDevice), 2u) << "one query, read until it is answered";
 }
 
-TEST_F(UpdateSteps, FirmwareTheLoaderRefusesStopsTheUpdateBeforeTheErase) {
-  EXPECT_EQ(Update(Device({{0, 0x800, 0x100}}), ":0100000000FE\r\n:00000001FF\r\n"), 0);
-  EXPECT_EQ(frontEnd.messages, std::vector<std::string>{"Checksum Error: 255 <> 254"});
+// Firmware that the loader refuses, or of which nothing lands where programming writes: the
+// user is told, the update ends after loading and the device is never erased.
+struct RefusedFirmwareCase {
+  std::string name;
+  std::vector<Region> device;
+  std::string intelHex;
+  std::string message;
+
+  friend void PrintTo(const RefusedFirmwareCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class RefusedFirmware : public UpdateTest, public ::testing::WithParamInterface<RefusedFirmwareCase> {};
+
+TEST_P(RefusedFirmware, StopsTheUpdateBeforeTheErase) {
+  const RefusedFirmwareCase& c = GetParam();
+  EXPECT_EQ(Update(Device(c.device), c.intelHex), 0);
+  EXPECT_EQ(frontEnd.messages, std::vector<std::string>{c.message});
   EXPECT_EQ(steps.rbegin()->first, 2);
   EXPECT_EQ(steps[2].bar, 0);
   EXPECT_EQ(DeviceStats().received(Command::EraseDevice), 0u);
+  EXPECT_EQ(DeviceStats().reportsReceived, 1u) << "only the query";
 }
+
+std::string WithLineEnds(std::string text, const std::string& lineEnd) {
+  for (size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos; at += lineEnd.size()) {
+    text.replace(at, 2, lineEnd);
+  }
+  return text;
+}
+
+std::string WithoutEndRecord(const std::string& text) {
+  return text.substr(0, text.rfind(":00000001FF"));
+}
+
+const std::string kFirmwareAt0x800 = FirmwareFor({{0, 0x800, 0x100}}).intelHex;
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, RefusedFirmware,
+    ::testing::Values(
+        RefusedFirmwareCase{"ABadChecksum", {{0, 0x800, 0x100}}, ":0100000000FE\r\n:00000001FF\r\n",
+                            "Checksum Error: 255 <> 254"},
+        // As toolchains write it by default: the text reads as one line that never ends.
+        RefusedFirmwareCase{"LineFeedsAlone", {{0, 0x800, 0x100}}, WithLineEnds(kFirmwareAt0x800, "\n"),
+                            "Invalid file format."},
+        RefusedFirmwareCase{"NoEndRecord", {{0, 0x800, 0x100}}, WithoutEndRecord(kFirmwareAt0x800),
+                            "Invalid file format."},
+        RefusedFirmwareCase{"DataOutsideEveryRegion", {{0, 0x800, 0x100}},
+                            FirmwareFor({{0, 0x20000, 0x100}}).intelHex, "Update does not match the device."},
+        RefusedFirmwareCase{"DataOnlyInAProtectedRegion", {{3, 0x800, 0x100}}, kFirmwareAt0x800,
+                            "Update does not match the device."},
+        RefusedFirmwareCase{"NoRegions", {}, kFirmwareAt0x800, "Update does not match the device."}),
+    [](const auto& info) { return info.param.name; });
 
 // Reports of the device's own, at the session's start and after each query, are taken as
 // answers wherever they come: the update never reports success on them.
