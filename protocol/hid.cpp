@@ -196,18 +196,7 @@ size_t DetectedRegionCount() {
   return std::min(static_cast<size_t>(std::max(memoryRegionsDetected, 0)), MemoryRegions.size());
 }
 
-// Val("&h" + s), without building the text: the loader reads every byte of a firmware so.
-// Up to eight digits are exact in 32 bits; a longer number goes Val's way.
-int32_t StringToHex(std::string_view s) {
-  uint32_t value = 0;
-  for (size_t i = 0; i < s.size(); ++i) {
-    const int digit = fw::HexDigitValue(s[i]);
-    if (digit < 0) break;
-    if (i == 8) return fw::IntegerFromDouble(fw::HexadecimalValue(s));
-    value = value << 4 | static_cast<uint32_t>(digit);
-  }
-  return static_cast<int32_t>(value);
-}
+int32_t StringToHex(std::string_view s) { return fw::IntegerFromHex(s); }
 
 void ReleaseGlobals() {
   Drop(DeviceMac);

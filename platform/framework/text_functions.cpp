@@ -90,6 +90,18 @@ double HexadecimalValue(std::string_view digits) {
   return value;
 }
 
+// Up to eight digits are exact in 32 bits; a longer number goes Val's way.
+int32_t IntegerFromHex(std::string_view text) {
+  uint32_t value = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const int digit = HexDigitValue(text[i]);
+    if (digit < 0) break;
+    if (i == 8) return IntegerFromDouble(HexadecimalValue(text));
+    value = value << 4 | static_cast<uint32_t>(digit);
+  }
+  return static_cast<int32_t>(value);
+}
+
 int64_t Len(std::string_view text) {
   int64_t characters = 0;
   size_t i = 0;
@@ -118,6 +130,24 @@ std::string NthFieldB(std::string_view text, std::string_view separator, int64_t
   }
   const size_t end = text.find(separator, start);
   return std::string(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+}
+
+std::string EscapeControlCharacters(std::string_view text, LineEnds lineEnds) {
+  constexpr std::string_view kDigits = "0123456789abcdef";
+  std::string shown;
+  shown.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool control = byte < 0x20 || byte == 0x7F;
+    if (!control || (c == '\n' && lineEnds == LineEnds::Keep)) {
+      shown += c;
+    } else {
+      shown += "\\x";
+      shown += kDigits[byte >> 4];
+      shown += kDigits[byte & 0xF];
+    }
+  }
+  return shown;
 }
 
 }  // namespace fw

@@ -58,4 +58,17 @@ std::string NthFieldB(std::string_view text, std::string_view separator, int64_t
 // the 32-bit range wrap around (so Val("&hFFFFFFFF") gives -1), and NaN or infinities give 0.
 int32_t IntegerFromDouble(double value);
 
+// Val("&h" + text) as a 32-bit Integer, without building the text: the firmware loader reads
+// every field of a firmware so.
+int32_t IntegerFromHex(std::string_view text);
+
+// Whether a text shown may go on over several lines (a message, a static text) or must stay
+// on one (a title, a field of a listing).
+enum class LineEnds { Keep, Escape };
+
+// The text with its control characters (bytes below 32, and 127) as visible escapes, "\x1b"
+// for ESC: texts that come from outside (the update's title and version) must not drive the
+// terminal they are printed to. With LineEnds::Keep, LF, the platform's line end, stays.
+std::string EscapeControlCharacters(std::string_view text, LineEnds lineEnds);
+
 }  // namespace fw

@@ -114,6 +114,20 @@ TEST_F(TerminalFrontEnd, MessagesArePrintedVerbatimAndTakenAsReadWithoutATermina
       << Shown();
 }
 
+TEST_F(TerminalFrontEnd, ControlCharactersOfTextsAreShownAsEscapesAndOnlyTextsKeepTheirLineEnds) {
+  auto panel = fw::ImplicitInstance<Panel>("Panel");
+  panel->SetTitle(std::string("Up\x1b]0;owned\a\ndate\0d", 19));
+  panel->status->SetText("1.0\x1b[2J\r");
+  fw::RunEventLoopPass();
+  fw::MessageBox box("Title\x1b[31m\nsecond line\x7f");
+  frontEnd_->ShowMessage(box);
+  const std::string shown = Shown();
+  EXPECT_EQ(shown.find('\x1b'), std::string::npos) << shown;
+  EXPECT_NE(shown.find("== Up\\x1b]0;owned\\x07\\x0adate\\x00d ==\n"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("  1.0\\x1b[2J\\x0d\n"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("+--\nTitle\\x1b[31m\nsecond line\\x7f\n+--\n"), std::string::npos) << shown;
+}
+
 TEST_F(TerminalFrontEnd, AProgressBarIsPrintedOncePerTenthAndAValueAboveTheMaximumAsFull) {
   auto panel = fw::ImplicitInstance<Panel>("Panel");
   for (int value : {0, 10, 49, 50, 120, 499, 625}) {

@@ -10,6 +10,7 @@
 #include "files.h"
 #include "hex_test_support.h"
 #include "logopack/logo.h"
+#include "run_process.h"
 
 namespace logopack {
 namespace {
@@ -42,6 +43,15 @@ TEST(DemoResources, LogoCarriesAnUpdateForTheSimulatorsDevice) {
       return address >= region.address && address - region.address < region.size;
     })) << "address " << address << " lies in no region";
   }
+}
+
+TEST(DemoResources, InstalledUdevRuleOpensOnlyTheDeviceOfTheLogo) {
+  const auto printed = testsupport::RunProcess({INSTALL_SCRIPT, "--print-udev-rule", BUILD_DIR});
+  ASSERT_EQ(printed.exitCode, 0) << printed.err;
+  EXPECT_EQ(printed.out,
+            "# Trovak firmware updater: the user at the machine (the local, active seat) may read and\n"
+            "# write the device of its update through hidraw, so the updater runs without root.\n"
+            "KERNEL==\"hidraw*\", ATTRS{idVendor}==\"1234\", ATTRS{idProduct}==\"5678\", TAG+=\"uaccess\"\n");
 }
 
 TEST(DemoResources, MakersPictureIs150By71Rgb) {

@@ -5,6 +5,9 @@
 
 #include "files.h"
 #include "hex_test_support.h"
+#include "logopack/jpeg_codec.h"
+#include "logopack/payload.h"
+#include "logopack/picture.h"
 #include "run_process.h"
 #include "temp_dir.h"
 
@@ -44,6 +47,13 @@ class LogopackProgram : public ::testing::Test {
   std::vector<std::string> packArgs(const std::string& hex, const std::string& title = "Demo Update") const {
     return {"--hex", path(hex), "--version", "1.0", "--title", title, "--vid", "0x1234", "--pid", "22136",
             "--out", path("logo.jpg")};
+  }
+
+  // A logo as another tool may write it: the payload text as it stands, not checked.
+  void writeLogo(const std::string& name, const std::string& payloadText) const {
+    auto jpeg = encodeJpeg(generatedLogoPicture(), scramblePayload(payloadText));
+    ASSERT_TRUE(jpeg) << jpeg.error().message;
+    WriteFile(dir.path() / name, std::string(jpeg.value().begin(), jpeg.value().end()));
   }
 
   TempDir dir{"logopack"};
@@ -95,6 +105,49 @@ TEST_F(LogopackProgram, FailuresExitWithTheirCodeAndOneMessage) {
     expectOnlyOwnMessages(run.err);
   }
   EXPECT_FALSE(std::filesystem::exists(path("logo.jpg")));
+}
+
+TEST_F(LogopackProgram, ListingSaysWhyTheUpdaterWouldRefuseALogoAndExitsWithOne) {
+  const std::string data = Record(0x0800, 0x00, {0xC0, 0xFF, 0xEE});
+  struct Case {
+    std::string version;
+    std::string firmware;
+    std::string why;
+  };
+  const std::vector<Case> cases = {
+      {"1.0", data + "\n" + kEndOfFile + "\n", "no end-of-file record (the updater's records are lines ending in CR LF): the updater says \"Invalid file format.\""},
+      {"1.0", data + "\r\n" + Record(0, 0x05, {0, 0, 8, 0}) + "\r\n" + kEndOfFile + "\r\n",
+       "line 2: record type 0x05, which the updater does not take (only 00, 01 and 04): the updater says "
+       "\"Invalid file format.\" (recordType=5)"},
+      {"1.0", ":0100000001FF\r\n" + kEndOfFile + "\r\n", "line 1: wrong checksum: the updater says \"Checksum Error: 254 <> 255\""},
+      {"1.0", data + "\r\n\r\n" + kEndOfFile + "\r\n", "line 2: no record"},
+      {"1.0", data + "\r\n", "line 2: no record"},
+      {"", data + "\r\n" + kEndOfFile + "\r\n", "the updater says \"Application is not complete.\""},
+  };
+  for (const Case& c : cases) {
+    writeLogo("other.jpg", "$" + c.version + "$T$4660$22136$" + c.firmware);
+    auto list = logopack({"--list", path("other.jpg")});
+    EXPECT_EQ(list.exitCode, 1) << c.why;
+    EXPECT_NE(list.out.find("picture:"), std::string::npos) << list.out;
+    EXPECT_NE(list.err.find("other.jpg: the updater would refuse this logo: "), std::string::npos) << list.err;
+    EXPECT_NE(list.err.find(c.why), std::string::npos) << list.err;
+    expectOnlyOwnMessages(list.err);
+  }
+}
+
+TEST_F(LogopackProgram, ListingShowsControlCharactersOfTheTextsAsEscapes) {
+  writeLogo("escapes.jpg", "\x1b]0;x\a$1.0\x1b[2J$A\x1b[31mB\nC\x7f$4660\x1b$22136$" + Record(0x0800, 0x00, {1}) +
+                               "\r\n" + kEndOfFile + "\r\n");
+  auto list = logopack({"--list", path("escapes.jpg")});
+  EXPECT_EQ(list.exitCode, 0) << list.err;
+  EXPECT_EQ(list.out.find('\x1b'), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("version:     1.0\\x1b[2J\n"
+                          "title:       A\\x1b[31mB\\x0aC\\x7f\n"
+                          "vendor id:   \"4660\\x1b\" (not an id from 0 to 65535)\n"
+                          "product id:  22136 (0x5678)\n"
+                          "first field: \\x1b]0;x\\x07\n"),
+            std::string::npos)
+      << list.out;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "host_string.h"
 #include "plugin_frame.h"
@@ -19,9 +20,10 @@ namespace {
 std::map<std::string, int> g_lookups;
 std::set<std::string> g_missing;
 ClassDefinition* g_registered = nullptr;
+std::vector<uintptr_t> g_announcedVersions;
 
 void FakeRegisterClass(ClassDefinition* definition) { g_registered = definition; }
-void FakeRegisterVersion(uintptr_t) {}
+void FakeRegisterVersion(uintptr_t version) { g_announcedVersions.push_back(version); }
 
 // Answers from the real host, except for the services a test has taken away.
 void* ControlledLookup(const char* name) {
@@ -115,8 +117,9 @@ TEST_F(PluginFrame, MissingServiceGivesItsFallbackAndIsLookedUpAgain) {
 
 TEST_F(PluginFrame, EntryPointAnnouncesTheVersionAndQueriesTheHost) {
   g_lookups.clear();
+  g_announcedVersions.clear();
   REALPluginMain(&ControlledLookup);
-  EXPECT_EQ(g_lookups["RegisterPluginVersion"], 1);
+  EXPECT_EQ(g_announcedVersions, std::vector<uintptr_t>{9});
   EXPECT_EQ(g_lookups["REALGetHostVersion"], 1);
 }
 

@@ -33,7 +33,6 @@ TEST(PROTOCOL_SUITE(Packets), CommandOnlyPacketsCarryTheirCodeAndZeros) {
   };
   for (const auto& [packet, code] : packets) {
     ASSERT_TRUE(packet);
-    EXPECT_TRUE(packet->LittleEndian);
     EXPECT_EQ(BytesOf(*packet), Expected({code}));
   }
   EXPECT_TRUE(recorder.messages.empty());
@@ -67,7 +66,6 @@ TEST(PROTOCOL_SUITE(Packets), ProgramDevicePutsTheWholeDataFieldAfterTheHeader) 
   std::vector<uint8_t> expected = Expected({0x05, 0x78, 0x56, 0x34, 0x12, 16});
   std::copy(data.begin(), data.end(), expected.begin() + 6);
   EXPECT_EQ(BytesOf(*packet), expected);
-  EXPECT_TRUE(packet->LittleEndian);
   EXPECT_TRUE(recorder.messages.empty());
 }
 

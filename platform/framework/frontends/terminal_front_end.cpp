@@ -7,6 +7,7 @@
 #include <cctype>
 #include <utility>
 
+#include "text_functions.h"
 #include "ui/application.h"
 #include "ui/controls.h"
 #include "ui/event_loop.h"
@@ -44,6 +45,11 @@ Ref<MenuItem> FindQuitItem(const MenuItem& root) {
   return FindMenuItem(root, [](const MenuItem& item) { return dynamic_cast<const QuitMenuItem*>(&item) != nullptr; });
 }
 
+// A title is one line: a line end in it is shown as an escape too.
+std::string TitleLine(const Window& window) {
+  return "== " + EscapeControlCharacters(window.Title(), LineEnds::Escape) + " ==";
+}
+
 void InputReady(int /*descriptor*/, short /*revents*/, void* info) {
   static_cast<TerminalFrontEnd*>(info)->ReadInput();
 }
@@ -75,7 +81,9 @@ void TerminalFrontEnd::Print(const std::string& line) {
     std::fputc('\n', output_);
     progressLineOpen_ = false;
   }
-  std::fputs(line.c_str(), output_);
+  // Texts come from outside too (the update's title and version): no byte of them may act
+  // on the terminal.
+  std::fputs(EscapeControlCharacters(line, LineEnds::Keep).c_str(), output_);
   std::fputc('\n', output_);
   std::fflush(output_);
 }
@@ -111,7 +119,7 @@ void TerminalFrontEnd::PrintKeys(const Window& window) {
 
 void TerminalFrontEnd::WindowOpened(Window& window) {
   Print("");
-  Print("== " + window.Title() + " ==");
+  Print(TitleLine(window));
   titles_[&window] = window.Title();
   for (const Ref<Control>& control : window.Controls()) {
     dirty_.erase(control.get());
@@ -144,7 +152,7 @@ void TerminalFrontEnd::WindowChanged(Window& window) {
   auto shown = titles_.find(&window);
   if (shown == titles_.end() || shown->second == window.Title()) return;
   shown->second = window.Title();
-  Print("== " + window.Title() + " ==");
+  Print(TitleLine(window));
 }
 
 void TerminalFrontEnd::ControlChanged(Control& control) { dirty_.insert(&control); }

@@ -300,9 +300,12 @@ A simulated bootloader device: appears as a virtual HID device in DIR (default
 $UPDATER_VIRTUAL_HID_DIR, else $XDG_RUNTIME_DIR/trovak-hid, else /tmp/trovak-hid-<uid>)
 and prints "READY <socket path>" once a host can find it. Numbers take decimal or 0x hex.
 Defaults: --bytes-per-packet 56, --family 1, regions 0:0x800:0x1000 and 1:0x10000:64
-(up to 6), memory filled with an "old firmware" pattern. SIGTERM or SIGINT make the
-device disappear. --vanish-after N: it disappears once it has handled report N;
---vanish-on N: as report N arrives, which it neither acts on nor answers.
+(up to 6), memory filled with an "old firmware" pattern. The family sets the bytes per
+address: 2 bytes for family 2, 1 byte for every other family; region addresses and sizes
+count addresses, not bytes. Erasing sets every region to 0xFF except those of type 3, which
+keep their bytes; programming only clears bits (a byte becomes old AND new), as in flash.
+SIGTERM or SIGINT make the device disappear. --vanish-after N: it disappears once it has
+handled report N; --vanish-on N: as report N arrives, which it neither acts on nor answers.
 --phantom-region: listed in the query answer after the real regions but held nowhere
 (any 32-bit address and size; counts toward the 6).
 )";

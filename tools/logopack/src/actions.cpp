@@ -44,12 +44,14 @@ Result<std::string> packLogoFile(const PackRequest& request) {
          " bytes written";
 }
 
-Result<std::string> listLogoFile(const std::filesystem::path& logoFile) {
+Result<LogoListing> listLogoFile(const std::filesystem::path& logoFile) {
   auto contents = readWholeFile(logoFile);
   if (!contents) return contents.error();
   auto logo = readLogo(bytesOf(contents.value()));
   if (!logo) return logo.error().within(logoFile.string());
-  return describeLogo(logo.value());
+  LogoListing listing = listLogo(logo.value());
+  if (listing.refusal) listing.refusal = logoFile.string() + ": the updater would refuse this logo: " + *listing.refusal;
+  return listing;
 }
 
 }  // namespace logopack

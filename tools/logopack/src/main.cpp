@@ -1,7 +1,9 @@
 // logopack: packs a firmware update into the updater's logo image, and lists what a logo
 // image carries.
 #include <iostream>
+#include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <type_traits>
 #include <variant>
@@ -15,18 +17,27 @@ namespace {
 constexpr int kExitBadInput = 1;
 constexpr int kExitUsage = 2;
 
-logopack::Result<std::string> run(const logopack::Command& command) {
+// What the program prints on standard output, and why the updater would refuse the logo
+// listed, for standard error.
+struct Output {
+  std::string text;
+  std::optional<std::string> refusal;
+};
+
+logopack::Result<Output> run(const logopack::Command& command) {
   return std::visit(
-      [](const auto& request) -> logopack::Result<std::string> {
+      [](const auto& request) -> logopack::Result<Output> {
         using Request = std::decay_t<decltype(request)>;
         if constexpr (std::is_same_v<Request, logopack::HelpRequest>) {
-          return std::string(logopack::usageText());
+          return Output{std::string(logopack::usageText()), std::nullopt};
         } else if constexpr (std::is_same_v<Request, logopack::PackRequest>) {
           auto written = logopack::packLogoFile(request);
-          if (!written) return written;
-          return written.value() + "\n";
+          if (!written) return written.error();
+          return Output{written.value() + "\n", std::nullopt};
         } else {
-          return logopack::listLogoFile(request.logoFile);
+          auto listing = logopack::listLogoFile(request.logoFile);
+          if (!listing) return listing.error();
+          return Output{listing.value().text, listing.value().refusal};
         }
       },
       command);
@@ -48,6 +59,11 @@ int main(int argc, char** argv) {
     std::cerr << "logopack: " << output.error().message << '\n';
     return logopack::isUsageError(output.error().code) ? kExitUsage : kExitBadInput;
   }
-  std::cout << output.value();
+  std::cout << output.value().text;
+  if (output.value().refusal) {
+    std::cout.flush();
+    std::cerr << "logopack: " << *output.value().refusal << '\n';
+    return kExitBadInput;
+  }
   return 0;
 }

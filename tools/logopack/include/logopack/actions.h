@@ -6,6 +6,7 @@
 #include <string>
 
 #include "logopack/command_line.h"
+#include "logopack/logo.h"
 #include "logopack/result.h"
 
 namespace logopack {
@@ -14,7 +15,7 @@ namespace logopack {
 // saying what was written.
 Result<std::string> packLogoFile(const PackRequest& request);
 
-// The listing of what the logo file carries (see describeLogo).
-Result<std::string> listLogoFile(const std::filesystem::path& logoFile);
+// The listing of what the logo file carries (see listLogo); its refusal names the file.
+Result<LogoListing> listLogoFile(const std::filesystem::path& logoFile);
 
 }  // namespace logopack

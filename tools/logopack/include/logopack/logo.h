@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -27,8 +28,15 @@ struct LogoContents {
 // Refuses a file that is no JPEG and a JPEG without a colour profile.
 Result<LogoContents> readLogo(std::span<const std::uint8_t> jpegFile);
 
-// The fields for people: version, title, ids in decimal and hex, the first field, and the
-// firmware's records, bytes and address ranges.
-std::string describeLogo(const LogoContents& logo);
+// What a logo carries, for people, and whether the updater would take it.
+struct LogoListing {
+  // Version, title, ids in decimal and hex, the first field, and the firmware's records,
+  // bytes and address ranges as the updater's loader reads them; control characters shown
+  // as escapes.
+  std::string text;
+  // Why the updater would refuse the update, if it would.
+  std::optional<std::string> refusal;
+};
+LogoListing listLogo(const LogoContents& logo);
 
 }  // namespace logopack
