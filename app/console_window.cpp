@@ -184,6 +184,7 @@ void ConsoleWindow::PushButton6_Action() {
 
 void ConsoleWindow::PushButton2_Action() {
   ClearEchoFields();
+  HID::DropQueuedReports();
   Send(HID::GetQueryDeviceCommand());
   // The device may be busy with an erase it was just sent.
   const fw::Ref<fw::MemoryBlock> answer = Receive(HID::QUERY_DEVICE, kEraseAnswerTicks);
@@ -204,6 +205,8 @@ void ConsoleWindow::PushButton3_Action() {
   ClearEchoFields();
   int32_t address = 0;
   if (!TypedAddress(address) || !PacketSizeBuildable()) return;
+  // An answer that came after an earlier wait gave up must not pass for this one.
+  HID::DropQueuedReports();
   Send(HID::GetGetDataCommand(address, HID::BytesPerPacket));
   const fw::Ref<fw::MemoryBlock> answer = Receive(HID::GET_DATA, kDataAnswerTicks);
   if (!answer) return;

@@ -154,6 +154,7 @@ void mainWindow::Finish() {
 
 void mainWindow::Work1() {
   info->SetText("Query device status...");
+  HID::DropQueuedReports();
   HID::SendCommand(HID::GetQueryDeviceCommand());
   const fw::Ref<fw::MemoryBlock> answer = HID::ReadCommand(false);
   if (!answer) return GiveUp("Failed to get answer from device.");
@@ -210,6 +211,8 @@ void mainWindow::Work3b() {
 }
 
 void mainWindow::Work3c() {
+  // A report left from earlier would end the wait at once, while the device still erases.
+  HID::DropQueuedReports();
   HID::SendCommand(HID::GetQueryDeviceCommand());
   // Any answer will do: it shows that the device is back from the erase.
   if (!WaitForAnswer(kEraseAnswerTicks)) return GiveUp("Failed to get answer from device.");

@@ -159,6 +159,12 @@ fw::Ref<fw::MemoryBlock> ReadCommand(bool immediate) {
   return answer;
 }
 
+void DropQueuedReports() {
+  if constexpr (kBuildTarget == BuildTarget::macOS) {
+    if (const fw::Ref<MyOrvane> device = DeviceMac) device->DropQueued();
+  }
+}
+
 bool ParseMemoryRegions(const fw::Ref<fw::MemoryBlock>& answer) {
   // No answer at all is read as one of no bytes.
   const fw::Ref<fw::MemoryBlock> bytes = answer ? answer : fw::NewMemoryBlock(0);

@@ -54,6 +54,11 @@ void SendCommand(const fw::Ref<fw::MemoryBlock>& p);
 // while. Without a connected device the call waits the same and gives nullptr.
 fw::Ref<fw::MemoryBlock> ReadCommand(bool immediate);
 
+// Drops the reports received and not read yet, one debug-log line for each, so that the
+// answer awaited after the next command cannot be an older report. Called right before such
+// a command is sent. The Windows build's device keeps no queue of its own: nothing to drop.
+void DropQueuedReports();
+
 // Appends one MemoryRegion per RegionRecord of a QueryDeviceAnswer to MemoryRegions and sets
 // memoryRegionsDetected to the number of entries. One impossible record makes the whole answer
 // unusable: nothing of it is appended, the user is told, and the result is false, so that the

@@ -9,6 +9,7 @@
 #include "os/carbon_events.h"
 #include "plugin_abi.h"
 #include "system_log.h"
+#include "text_functions.h"
 #include "ticks.h"
 #include "zuv_utilities.h"
 
@@ -47,15 +48,32 @@ MyOrvane::MyOrvane() : OrvaneZuv(&kMyOrvaneClass) {
   SetTimeOut(kTimeOutMilliseconds);
 }
 
+namespace {
+
+// Whether the box of a report of the wrong length is up. The box is modal: while it waits,
+// the event loop runs and delivers further reports into this handler.
+bool lengthMessageUp = false;
+
+}  // namespace
+
 void MyOrvane::Event_ReceivedData(const std::string& data, int32_t size) {
   fw::System::DebugLog("ReceiveData: " + EncodingToHexZuv(data));
   fw::Ref<fw::MemoryBlock> report = fw::MakeRef<fw::MemoryBlock>(data);
-  datas.push_back(report);
   // A short copy (the plug-in could not copy the bytes) or a report of another size is
   // still queued: the reader decides what it makes of it.
   const auto length = static_cast<int64_t>(report->Size());
-  if (length != size || report->Size() != HID::PacketSize) {
+  const bool wrongLength = length != size || report->Size() != HID::PacketSize;
+  if (wrongLength && lengthMessageUp) {
+    // Each such report would open a box inside the one before it, until the stack ran out.
+    fw::System::DebugLog("Invalid data length received (" + fw::Str(static_cast<int32_t>(length)) +
+                         " bytes), dropped: the message of an earlier report is up.");
+    return;
+  }
+  datas.push_back(report);
+  if (wrongLength) {
+    lengthMessageUp = true;
     fw::MsgBox("Invalid data length received.");
+    lengthMessageUp = false;
   }
 }
 
@@ -111,6 +129,13 @@ fw::Ref<fw::MemoryBlock> MyOrvane::TakeNewest() {
 
 fw::Ref<fw::MemoryBlock> MyOrvane::Read(bool immediate) {
   return WaitForReport(immediate, [this] { return TakeNewest(); }, [this] { MyWait(); });
+}
+
+void MyOrvane::DropQueued() {
+  const std::vector<fw::Ref<fw::MemoryBlock>> dropped = std::exchange(datas, {});
+  for (const fw::Ref<fw::MemoryBlock>& report : dropped) {
+    fw::System::DebugLog("Report dropped, received before the command: " + EncodingToHexZuv(report->ToString()));
+  }
 }
 
 fw::Ref<fw::MemoryBlock> ReadWithoutDevice(bool immediate) {

@@ -22,7 +22,9 @@ class MyOrvane : public fw::OrvaneZuv {
   std::vector<fw::Ref<fw::MemoryBlock>> datas;
 
   // The plug-in's ReceivedData event: data holds the report's bytes as delivered, size the
-  // length the device reported.
+  // length the device reported. A report of the wrong length is queued and shown as
+  // "Invalid data length received."; while that box is up, further reports of the wrong
+  // length are only logged and dropped, so that a device cannot nest boxes without bound.
   void Event_ReceivedData(const std::string& data, int32_t size);
   void Event_DeviceRemoved(int32_t result);
 
@@ -33,6 +35,10 @@ class MyOrvane : public fw::OrvaneZuv {
   // nullptr. immediate: after one pass of the event loop; otherwise waits up to
   // ReadTimeoutTicks for one to arrive.
   fw::Ref<fw::MemoryBlock> Read(bool immediate);
+
+  // Empties the queue of received reports, one debug-log line for each: called before a
+  // command whose answer is then awaited, so that no older report is taken for it.
+  void DropQueued();
 
  protected:
   ~MyOrvane() override = default;

@@ -12,6 +12,7 @@
 #include "devsim/bootloader.h"
 #include "hid.h"
 #include "main_window.h"
+#include "os/event_loop.h"
 #include "user_messages.h"
 #include "zuv_utilities.h"
 
@@ -414,6 +415,65 @@ TEST_F(Console, UnansweredRequestsGiveUpAfterTheirBoundAndTheConsoleGoesOn) {
   EXPECT_EQ(Run(options, steps), 0);
   EXPECT_EQ(frontEnd.messages, (std::vector<std::string>{kNoAnswer, kNoAnswer, kNoAnswer}));
   EXPECT_FALSE(frontEnd.stalled) << "the first step's failure quits";
+}
+
+// A second answer, or one that came after its wait gave up, stays queued: it must not pass
+// for the answer to the next Query Device or Read.
+TEST_F(Console, AReportQueuedBeforeACommandIsNotTakenForItsAnswer) {
+  // Virtual time runs fast, so that a wait gives up long before the late answer comes.
+  OSSetEventLoopIdleHook(
+      [](double, void* context) {
+        auto* virtualClock = static_cast<fw::VirtualClock*>(context);
+        if (!virtualClock->eventLoopWaiting) virtualClock->Advance(Milliseconds{250});
+      },
+      &clock);
+  devsim::Options options = DeviceOptions();
+  options.faults.answerTwiceTo = 2;                                       // the first Read
+  options.faults.lateAnswer = devsim::LateAnswer{4, std::chrono::seconds(1)};  // the second Read
+  const std::string listing = "BytesPerPacket: 56\nDeviceFamily: 1\nbytesPerAddress: 1";
+  const auto answerSent = [&](uint64_t reports) {
+    return device_->server().waitUntil([&](const devsim::DeviceActivity& a) { return a.reportsSent >= reports; },
+                                       std::chrono::seconds(5));
+  };
+  const Steps steps{
+      [&] { Press("PushButton2"); },
+      [&] {
+        Type("iAddress", "&h800");
+        Press("PushButton3");
+      },
+      [&] {
+        EXPECT_TRUE(Text("Empfangen").starts_with("070008000038")) << Text("Empfangen");
+        ASSERT_TRUE(answerSent(3)) << "the answer's second copy";
+        Press("PushButton2");
+      },
+      [&] {
+        EXPECT_EQ(frontEnd.messages, (std::vector<std::string>{listing, listing}));
+        Type("iAddress", "&h810");
+        Press("PushButton3");
+      },
+      [&] {
+        EXPECT_EQ(frontEnd.messages.back(), kNoAnswer);
+        ASSERT_TRUE(answerSent(5)) << "the late answer";
+      },
+      [&] {
+        EXPECT_TRUE(std::any_of(LogLines().begin(), LogLines().end(),
+                                [](const std::string& line) { return line.starts_with("ReceiveData: 0710080000"); }))
+            << "the late answer has come";
+        Type("iAddress", "&h820");
+        Press("PushButton3");
+      },
+      [&] {
+        EXPECT_TRUE(Text("Empfangen").starts_with("072008000038")) << Text("Empfangen");
+        EXPECT_EQ(frontEnd.messages.size(), 3u);
+      },
+  };
+  EXPECT_EQ(Run(options, steps), 0);
+  const std::string droppedLine = "Report dropped, received before the command: ";
+  std::vector<std::string> dropped;
+  for (const std::string& line : LogLines()) {
+    if (line.starts_with(droppedLine)) dropped.push_back(line.substr(droppedLine.size(), 10));
+  }
+  EXPECT_EQ(dropped, (std::vector<std::string>{"0700080000", "0710080000"}));
 }
 
 TEST_F(Console, QueriesStopAddingRegionsOnceTheImagesWouldPass64MiB) {

@@ -91,6 +91,15 @@ std::vector<std::vector<uint8_t>> Expected(const Memory& memory, const Firmware&
 
 const std::vector<Region> kOneRegion{{0, 0x800, 0x400}};
 
+// Count boxes of text, then the rest.
+std::vector<std::string> Repeated(size_t count, const std::string& text, std::vector<std::string> rest) {
+  std::vector<std::string> messages(count, text);
+  messages.insert(messages.end(), rest.begin(), rest.end());
+  return messages;
+}
+
+const std::string kInvalidLength = "Invalid data length received.";
+
 class FaultMatrix : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(FaultMatrix, EndsInAMessageAndABoundedExit) {
@@ -137,8 +146,13 @@ INSTANTIATE_TEST_SUITE_P(
         // The bytes a short answer leaves out were never read back: not verified.
         FaultCase{"ShortGetDataAnswers", {"--short-get-data", "5"},
                   {"Verification failed on address 000833", "Verify failed. Please try again."}, kUpdated, 0s, 20s},
-        // A report of its own after the query's answer is read as the answer.
+        // The report of its own at connection is dropped before the query; the one ahead of the
+        // query's answer is read as the answer.
         FaultCase{"UnsolicitedReports", {"--unsolicited"}, {"Wrong answer from device.\n\n85"}, kUntouched, 0s, 15s},
+        // A hundred reports of its own at connection: each is shown (a script reads every box at
+        // once) and dropped before the first query, whose answer is then taken.
+        FaultCase{"FloodOf63ByteReports", {"--flood", "63", "--flood-count", "100"},
+                  Repeated(100, kInvalidLength, {kInstalled}), kUpdated, 0s, 20s},
         FaultCase{"ReportsOf63Bytes",
                   {"--report-length", "63"},
                   {"Invalid data length received.", "Wrong answer from device.\n\nLength: 63"},

@@ -2,6 +2,8 @@
 // step, which answers of the device stop the update before anything is erased, and Cancel.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "command_packets.h"
 #include "hid.h"
 #include "update_run.h"
@@ -256,15 +258,88 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedFirmwareCase{"NoRegions", {}, kFirmwareAt0x800, "Update does not match the device."}),
     [](const auto& info) { return info.param.name; });
 
-// Reports of the device's own, at the session's start and after each query, are taken as
-// answers wherever they come: the update never reports success on them.
+// Reports of the device's own: the one at the session's start is dropped before the first
+// query is sent; the one ahead of the query's answer comes first and is refused. The update
+// never reports success on them.
 TEST_F(UpdateSteps, ADeviceThatSendsReportsOfItsOwnIsNeverTakenForUpdated) {
   const Firmware firmware = FirmwareFor({{0, 0x800, 0x100}});
   devsim::Options options = Device(firmware.regions);
   options.faults.unsolicited = true;
   EXPECT_EQ(Update(options, firmware.intelHex), 0);
-  // The device's own report (code 0x55) is taken as the query's answer and refused.
   EXPECT_EQ(frontEnd.messages, std::vector<std::string>{"Wrong answer from device.\n\n85"});
+  EXPECT_TRUE(Logged("Report dropped, received before the command: 55" + std::string(126, '0')));
+}
+
+// A device that answered the first query twice: the copy left queued must not end the wait
+// after the erase, while the device still erases.
+TEST_F(UpdateSteps, AnAnswerLeftFromTheFirstQueryDoesNotEndTheWaitAfterTheErase) {
+  const Firmware firmware = FirmwareFor({{0, 0x800, 0x100}});
+  devsim::Options options = Device(firmware.regions);
+  options.eraseTime = 1500ms;
+  options.faults.answerTwiceTo = 1;
+  EXPECT_EQ(Update(options, firmware.intelHex), 0);
+  EXPECT_EQ(frontEnd.messages, std::vector<std::string>{kInstalled});
+  EXPECT_EQ(DeviceMemory(), firmware.bytes);
+  EXPECT_GT(steps[5].at - steps[4].at, 2s) << "waited for the device to come back from the erase";
+  const auto dropped = std::count_if(LogLines().begin(), LogLines().end(), [](const std::string& line) {
+    return line.starts_with("Report dropped, received before the command: 023801");
+  });
+  EXPECT_EQ(dropped, 1) << "the second answer to the first query";
+}
+
+// A device that sends reports of the wrong length without end, from the moment it connects.
+// The box of the first stays up, as on a terminal until the user presses Enter: meanwhile the
+// others are logged and dropped, so that boxes never open inside one another.
+TEST_F(UpdateSteps, WhileTheBoxOfAReportOfTheWrongLengthIsUpOthersAreDroppedNotBoxed) {
+  const std::string kLength = "Invalid data length received.";
+  devsim::Options options = DeviceOptions();
+  options.faults.floodLength = 63;
+  WriteUpdate(FirmwareFor({{0, 0x800, 0x100}}).intelHex);
+  StartDevice(options);
+  // Counted as the lines come: the log grows by a line for every report.
+  size_t seen = 0;
+  std::ptrdiff_t droppedSoFar = 0;
+  const auto dropped = [&] {
+    for (; seen < LogLines().size(); ++seen) {
+      droppedSoFar += LogLines()[seen] ==
+                      "Invalid data length received (63 bytes), dropped: the message of an earlier report is up.";
+    }
+    return droppedSoFar;
+  };
+  int nested = 0;
+  bool holding = false;
+  bool released = false;
+  bool cancelled = false;
+  frontEnd.onMessage = [&](const std::string&) {
+    if (holding) ++nested;
+    if (frontEnd.messages.size() > 1) return true;  // read at once
+    holding = true;                                 // the first stays up
+    return false;
+  };
+  frontEnd.onUpdate = [&] {
+    // Cancel in a pass after the one that dismissed the box: the box takes all input until its
+    // pass has ended.
+    if (released && !cancelled && frontEnd.FindWindow("mainWindow")) {
+      cancelled = true;
+      frontEnd.Press("mainWindow", "Cancelbutton");
+    }
+    // Dismissed once many reports have come meanwhile (or, should they open boxes, many boxes).
+    if (holding && (dropped() >= 200 || frontEnd.messages.size() >= 200)) {
+      holding = false;
+      released = true;
+      frontEnd.DismissMessage();
+    }
+  };
+  EXPECT_EQ(RunUpdater(), 0);
+  EXPECT_EQ(nested, 0) << "boxes opened inside the box of the first report";
+  EXPECT_GE(dropped(), 200);
+  ASSERT_FALSE(frontEnd.messages.empty());
+  EXPECT_EQ(std::count(frontEnd.messages.begin(), frontEnd.messages.end(), kLength),
+            static_cast<std::ptrdiff_t>(frontEnd.messages.size()));
+  EXPECT_EQ(std::count_if(LogLines().begin(), LogLines().end(),
+                          [](const std::string& line) { return line.starts_with("ReceiveData: 55"); }),
+            dropped() + static_cast<std::ptrdiff_t>(frontEnd.messages.size()))
+      << "every report logged as it came";
 }
 
 }  // namespace

@@ -178,7 +178,7 @@ TEST(DevsimFaults, ShortGetDataShrinksCountAndData) {
   EXPECT_EQ(only(device.handle(getDataPacket(0x800, 2)))[5], 0);
 }
 
-TEST(DevsimFaults, UnsolicitedAtSessionStartAndAfterQueries) {
+TEST(DevsimFaults, UnsolicitedAtSessionStartAndAheadOfQueryAnswers) {
   Options options = baseOptions();
   options.faults.unsolicited = true;
   Bootloader device(options);
@@ -186,12 +186,33 @@ TEST(DevsimFaults, UnsolicitedAtSessionStartAndAfterQueries) {
   stray[0] = kUnsolicitedCode;
   EXPECT_EQ(device.sessionStarted(), std::vector<Report>{stray});
   Reaction query = device.handle(commandPacket(Command::QueryDevice));
-  ASSERT_EQ(query.answers.size(), 2u);
+  EXPECT_EQ(query.ahead, std::vector<Report>{stray});
+  ASSERT_EQ(query.answers.size(), 1u);
   EXPECT_EQ(query.answers[0][0], 2);
-  EXPECT_EQ(query.answers[1], stray);
+  EXPECT_EQ(query.answerDelay, kUnsolicitedLead);
   EXPECT_EQ(device.handle(getDataPacket(0x800, 1)).answers.size(), 1u);
 
   EXPECT_TRUE(Bootloader(baseOptions()).sessionStarted().empty());
+}
+
+TEST(DevsimFaults, TheAnswerToOneReportGoesOutTwice) {
+  Options options = baseOptions();
+  options.faults.answerTwiceTo = 2;
+  Bootloader device(options);
+  EXPECT_EQ(device.handle(commandPacket(Command::QueryDevice)).answers.size(), 1u);
+  Reaction twice = device.handle(getDataPacket(0x800, 4));
+  ASSERT_EQ(twice.answers.size(), 2u);
+  EXPECT_EQ(twice.answers[0], twice.answers[1]);
+  EXPECT_EQ(twice.answers[0][0], static_cast<std::uint8_t>(Command::GetData));
+  EXPECT_EQ(device.handle(getDataPacket(0x800, 4)).answers.size(), 1u);
+}
+
+TEST(DevsimFaults, AFloodReportHasItsLengthAndTheStrayCode) {
+  Options options = baseOptions();
+  options.faults.floodLength = 63;
+  Report expected(63, 0);
+  expected[0] = kUnsolicitedCode;
+  EXPECT_EQ(Bootloader(options).floodReport(), expected);
 }
 
 TEST(DevsimFaults, ReportLengthTruncatesOrPads) {

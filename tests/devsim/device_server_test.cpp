@@ -147,6 +147,55 @@ TEST(DevsimServer, UnsolicitedReportGreetsEverySession) {
   }
 }
 
+// Reports of its own go out beside the answers, as many as were asked for; a report of the
+// host's still gets its answer.
+TEST(DevsimServer, AFloodComesFromConnectionOnBesideTheAnswers) {
+  TempDir dir("devsim");
+  Options options = SimulatorOptions(dir.path(), "dev");
+  options.faults.floodLength = 63;
+  options.faults.floodCount = 40;
+  auto device = StartSimulator(options);
+  auto host = SeqPacketPeer::ConnectTo(device->socketPath());
+  host.SendReport(commandPacket(Command::QueryDevice));
+  int flooded = 0;
+  int answers = 0;
+  while (auto report = host.NextReport(200ms)) {
+    if (report->size() == 63 && (*report)[0] == kUnsolicitedCode) ++flooded;
+    if (report->size() == kReportSize && (*report)[0] == static_cast<std::uint8_t>(Command::QueryDevice)) ++answers;
+  }
+  EXPECT_EQ(flooded, 40);
+  EXPECT_EQ(answers, 1);
+  EXPECT_EQ(device->server().activity().reportsSent, 41u);
+}
+
+TEST(DevsimServer, AFloodWithAnIntervalSendsOneReportPerInterval) {
+  TempDir dir("devsim");
+  Options options = SimulatorOptions(dir.path(), "dev");
+  options.faults.floodLength = 63;
+  options.faults.floodInterval = 20ms;
+  auto device = StartSimulator(options);
+  auto host = SeqPacketPeer::ConnectTo(device->socketPath());
+  const auto connected = Clock::now();
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(host.NextReport(5s)) << i;
+  EXPECT_GE(Clock::now() - connected, 70ms) << "the first at once, then one every 20 ms";
+}
+
+TEST(DevsimServer, ALateAnswerLeavesItsTimeAfterTheReport) {
+  TempDir dir("devsim");
+  Options options = SimulatorOptions(dir.path(), "dev");
+  options.faults.lateAnswer = LateAnswer{2, 150ms};
+  auto device = StartSimulator(options);
+  auto host = SeqPacketPeer::ConnectTo(device->socketPath());
+  host.SendReport(commandPacket(Command::QueryDevice));
+  ASSERT_TRUE(host.NextReport(5s));
+  const auto sent = Clock::now();
+  host.SendReport(getDataPacket(0x800, 4));
+  EXPECT_FALSE(host.NextReport(50ms));
+  EXPECT_FALSE(device->server().handlingReport()) << "late on purpose";
+  ASSERT_TRUE(host.NextReport(5s));
+  EXPECT_GE(Clock::now() - sent, 150ms);
+}
+
 TEST(DevsimServer, ReportsWaitWhileTheDeviceErases) {
   TempDir dir("devsim");
   Options options = SimulatorOptions(dir.path(), "dev");

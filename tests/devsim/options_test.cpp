@@ -42,7 +42,9 @@ TEST(DevsimOptions, EveryOptionLandsInItsField) {
                                     "--memory", "m.txt", "--never-answer", "--wrong-code", "3", "--corrupt",
                                     "0x1004", "--corrupt", "0x1005", "--vanish-after", "7", "--short-get-data",
                                     "2", "--unsolicited", "--report-length", "0", "--vanish-on", "9",
-                                    "--phantom-region", "1:0x90000000:0xFFFFFFFF"}));
+                                    "--phantom-region", "1:0x90000000:0xFFFFFFFF", "--flood", "63",
+                                    "--flood-count", "5", "--flood-interval", "8", "--answer-twice", "3",
+                                    "--answer-late", "4:1500"}));
   ASSERT_TRUE(parsed) << parsed.error().message;
   const Options& o = parsed.value().options;
   EXPECT_EQ(o.dir, "/tmp/x");
@@ -67,6 +69,11 @@ TEST(DevsimOptions, EveryOptionLandsInItsField) {
   EXPECT_EQ(o.faults.answerLength, std::optional<std::size_t>(0));
   EXPECT_EQ(o.faults.vanishOnReport, std::optional<std::uint64_t>(9));
   EXPECT_EQ(o.faults.phantomRegions, (std::vector<RegionLayout>{{1, 0x90000000, 0xFFFFFFFF}}));
+  EXPECT_EQ(o.faults.floodLength, std::optional<std::size_t>(63));
+  EXPECT_EQ(o.faults.floodCount, std::optional<std::uint64_t>(5));
+  EXPECT_EQ(o.faults.floodInterval, std::chrono::milliseconds(8));
+  EXPECT_EQ(o.faults.answerTwiceTo, std::optional<std::uint64_t>(3));
+  EXPECT_EQ(o.faults.lateAnswer, (std::optional<LateAnswer>(LateAnswer{4, std::chrono::milliseconds(1500)})));
 }
 
 TEST(DevsimOptions, NoSerialAndEdgePacketSizes) {
@@ -118,6 +125,11 @@ TEST(DevsimOptions, BadCommandLinesGiveCodeAndWords) {
                      "--region", "0:4:1", "--phantom-region", "0:5:1", "--phantom-region", "0:6:1"}),
        ErrorCode::InvalidValue, "at most 6"},
       {withRequired({"--report-length", "5000"}), ErrorCode::InvalidValue, "out of range"},
+      {withRequired({"--flood", "5000"}), ErrorCode::InvalidValue, "out of range"},
+      {withRequired({"--flood-count", "5"}), ErrorCode::InvalidValue, "need --flood"},
+      {withRequired({"--answer-twice", "0"}), ErrorCode::InvalidValue, "--answer-twice: must be at least 1"},
+      {withRequired({"--answer-late", "1500"}), ErrorCode::InvalidValue, "REPORT:MILLISECONDS"},
+      {withRequired({"--answer-late", "0:10"}), ErrorCode::InvalidValue, "--answer-late: must be at least 1"},
       {{"--name", "dev", "--vid", "1"}, ErrorCode::MissingOption, "--pid is required"},
       {{}, ErrorCode::MissingOption, "--name is required"},
   };

@@ -40,8 +40,11 @@ Reaction Bootloader::handle(std::span<const std::uint8_t> report) {
   switch (static_cast<Command>(packet[0])) {
     case Command::QueryDevice:
       answer(queryAnswer(), reaction);
+      // Its own report goes first, well ahead of the answer, so that a host meets it first
+      // however it is scheduled.
       if (options_.faults.unsolicited && !reaction.answers.empty()) {
-        reaction.answers.push_back(sessionStarted().front());
+        reaction.ahead = sessionStarted();
+        reaction.answerDelay = kUnsolicitedLead;
       }
       break;
     case Command::EraseDevice:
@@ -63,7 +66,22 @@ Reaction Bootloader::handle(std::span<const std::uint8_t> report) {
       }
       break;
   }
+  if (options_.faults.answerTwiceTo == stats_.reportsReceived && !reaction.answers.empty()) {
+    reaction.answers.insert(reaction.answers.begin() + 1, reaction.answers.front());
+    reaction.notes.push_back("answered twice");
+  }
+  const auto& late = options_.faults.lateAnswer;
+  if (late && late->report == stats_.reportsReceived && !reaction.answers.empty()) {
+    reaction.answerDelay = late->delay;
+    reaction.notes.push_back("answered " + std::to_string(late->delay.count()) + " ms late");
+  }
   return reaction;
+}
+
+Report Bootloader::floodReport() const {
+  Report stray(options_.faults.floodLength.value_or(0), 0);
+  if (!stray.empty()) stray[0] = kUnsolicitedCode;
+  return stray;
 }
 
 std::vector<Report> Bootloader::sessionStarted() const {

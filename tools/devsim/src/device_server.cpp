@@ -7,6 +7,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -168,10 +169,9 @@ DeviceServer::Step DeviceServer::waitForHost() {
     ++activity.sessionsStarted;
     activity.hostConnected = true;
   });
-  for (const Report& report : bootloader_.sessionStarted()) {
-    if (Step step = send(report); step != Step::Continue) return step;
-  }
-  return Step::Continue;
+  floodSent_ = 0;
+  nextFlood_ = Clock::now();
+  return send(bootloader_.sessionStarted());
 }
 
 DeviceServer::Step DeviceServer::serveNextReport() {
@@ -179,14 +179,25 @@ DeviceServer::Step DeviceServer::serveNextReport() {
   // host sees its sends back up as it would on a slow endpoint.
   // The wait is timed to the nanosecond: a pace of one report a millisecond rounded up to
   // whole milliseconds per wait would run at barely more than half that speed.
+  // A flooding device sends its own reports beside that, whenever the host has room for one
+  // and the next is due; a report from the host goes first.
   const auto now = Clock::now();
   const bool ready = now >= notBefore_;
-  const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(notBefore_ - now);
+  const auto& floodCount = options_.faults.floodCount;
+  const bool flooding = options_.faults.floodLength && (!floodCount || floodSent_ < *floodCount);
+  const bool floodDue = flooding && now >= nextFlood_;
+  std::optional<Clock::time_point> wakeAt;
+  if (!ready) wakeAt = notBefore_;
+  if (flooding && !floodDue) wakeAt = std::min(wakeAt.value_or(nextFlood_), nextFlood_);
+  const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(wakeAt.value_or(now) - now);
   const timespec timeout{static_cast<time_t>(wait.count() / 1'000'000'000), static_cast<long>(wait.count() % 1'000'000'000)};
-  std::array<pollfd, 2> fds{{{wakeFd_, POLLIN, 0}, {ready ? connectionFd_ : -1, POLLIN, 0}}};
-  if (::ppoll(fds.data(), fds.size(), ready ? nullptr : &timeout, nullptr) < 0) return afterPollFailure();
+  const short events = static_cast<short>((ready ? POLLIN : 0) | (floodDue ? POLLOUT : 0));
+  std::array<pollfd, 2> fds{{{wakeFd_, POLLIN, 0}, {events != 0 ? connectionFd_ : -1, events, 0}}};
+  if (::ppoll(fds.data(), fds.size(), wakeAt ? &timeout : nullptr, nullptr) < 0) return afterPollFailure();
   if (fds[0].revents != 0) return Step::Stop;
-  if (!ready || fds[1].revents == 0) return Step::Continue;
+  const bool reportWaiting = ready && (fds[1].revents & ~POLLOUT) != 0;
+  // A host that has gone shows as a failed send.
+  if (!reportWaiting) return floodDue && fds[1].revents != 0 ? sendFlood() : Step::Continue;
 
   // Set before the report leaves the socket and cleared once its answers are out, so that
   // handlingReport() sees it in one place or the other.
@@ -232,31 +243,54 @@ DeviceServer::Step DeviceServer::process(std::span<const std::uint8_t> report) {
     if (options_.pace) notBefore_ = std::max(notBefore_, frame + kPacedInterval);
   }
 
-  for (const Report& answer : reaction.answers) {
-    if (Step step = send(answer); step != Step::Continue) return step;
+  if (Step step = send(reaction.ahead); step != Step::Continue) return step;
+  if (reaction.answerDelay.count() > 0 && !reaction.answers.empty()) {
+    // Late on purpose, as while erasing: a host on simulated time may let its time pass.
+    handling_ = false;
+    if (Step step = pauseUntil(arrived + reaction.answerDelay); step != Step::Continue) return step;
   }
+  if (Step step = send(reaction.answers); step != Step::Continue) return step;
   const auto& vanishAfter = options_.faults.vanishAfterReports;
   if (vanishAfter && bootloader_.stats().reportsReceived >= *vanishAfter) return Step::Vanish;
   return Step::Continue;
 }
 
-DeviceServer::Step DeviceServer::send(std::span<const std::uint8_t> report) {
-  std::vector<std::uint8_t> datagram;
-  datagram.reserve(report.size() + 1);
-  datagram.push_back(kReportId);
-  datagram.insert(datagram.end(), report.begin(), report.end());
+DeviceServer::Step DeviceServer::send(std::span<const Report> reports) {
+  for (const Report& report : reports) {
+    std::vector<std::uint8_t> datagram;
+    datagram.reserve(report.size() + 1);
+    datagram.push_back(kReportId);
+    datagram.insert(datagram.end(), report.begin(), report.end());
 
-  for (;;) {
-    if (::send(connectionFd_, datagram.data(), datagram.size(), MSG_DONTWAIT | MSG_NOSIGNAL) >= 0) break;
-    if (errno == EINTR) continue;
-    if (errno != EAGAIN) return Step::HostLeft;
-    // The host is not reading; wait for room, but stay stoppable.
-    std::array<pollfd, 2> fds{{{wakeFd_, POLLIN, 0}, {connectionFd_, POLLOUT, 0}}};
-    if (::poll(fds.data(), fds.size(), -1) < 0 && afterPollFailure() == Step::Stop) return Step::Stop;
-    if (fds[0].revents != 0) return Step::Stop;
+    for (;;) {
+      if (::send(connectionFd_, datagram.data(), datagram.size(), MSG_DONTWAIT | MSG_NOSIGNAL) >= 0) break;
+      if (errno == EINTR) continue;
+      if (errno != EAGAIN) return Step::HostLeft;
+      // The host is not reading; wait for room, but stay stoppable.
+      std::array<pollfd, 2> fds{{{wakeFd_, POLLIN, 0}, {connectionFd_, POLLOUT, 0}}};
+      if (::poll(fds.data(), fds.size(), -1) < 0 && afterPollFailure() == Step::Stop) return Step::Stop;
+      if (fds[0].revents != 0) return Step::Stop;
+    }
+    if (traffic_) traffic_->sent(report);
+    update([](DeviceActivity& activity) { ++activity.reportsSent; });
   }
-  if (traffic_) traffic_->sent(report);
-  update([](DeviceActivity& activity) { ++activity.reportsSent; });
+  return Step::Continue;
+}
+
+DeviceServer::Step DeviceServer::sendFlood() {
+  ++floodSent_;
+  nextFlood_ = Clock::now() + options_.faults.floodInterval;
+  const Report report = bootloader_.floodReport();
+  return send(std::span(&report, 1));
+}
+
+DeviceServer::Step DeviceServer::pauseUntil(Clock::time_point until) {
+  for (auto now = Clock::now(); now < until; now = Clock::now()) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - now + std::chrono::microseconds(999));
+    pollfd wake{wakeFd_, POLLIN, 0};
+    if (::poll(&wake, 1, static_cast<int>(left.count())) < 0 && afterPollFailure() == Step::Stop) return Step::Stop;
+    if (wake.revents != 0) return Step::Stop;
+  }
   return Step::Continue;
 }
 

@@ -68,6 +68,16 @@ Result<RegionLayout> parseRegion(std::string_view option, std::string_view text)
                     static_cast<std::uint32_t>(size.value())};
 }
 
+Result<LateAnswer> parseLateAnswer(std::string_view option, std::string_view text) {
+  const auto colon = text.find(':');
+  if (colon == std::string_view::npos) return invalid(option, text, "is not REPORT:MILLISECONDS");
+  auto report = parseNumber(option, text.substr(0, colon), 0xFFFFFFFF);
+  if (!report) return report.error();
+  auto delay = parseNumber(option, text.substr(colon + 1), kMaxEraseMilliseconds);
+  if (!delay) return delay.error();
+  return LateAnswer{report.value(), std::chrono::milliseconds(delay.value())};
+}
+
 bool isSingleLine(std::string_view text) {
   return text.find_first_of("\r\n") == std::string_view::npos;
 }
@@ -204,6 +214,18 @@ const std::map<std::string_view, OptionParser>& optionTable() {
                            })},
       {"--phantom-region",
        region([](Options& o) -> std::vector<RegionLayout>& { return o.faults.phantomRegions; })},
+      {"--flood", number(kMaxAnswerLength, [](Options& o, auto v) { o.faults.floodLength = static_cast<std::size_t>(v); })},
+      {"--flood-count", number(0xFFFFFFFF, [](Options& o, auto v) { o.faults.floodCount = v; })},
+      {"--flood-interval", number(kMaxEraseMilliseconds,
+                                  [](Options& o, auto v) { o.faults.floodInterval = std::chrono::milliseconds(v); })},
+      {"--answer-twice", number(0xFFFFFFFF, [](Options& o, auto v) { o.faults.answerTwiceTo = v; })},
+      {"--answer-late", {Kind::Value, [](std::string_view option, std::string_view value, ParsedCommandLine& out)
+                                          -> std::optional<Error> {
+                           auto parsed = parseLateAnswer(option, value);
+                           if (!parsed) return parsed.error();
+                           out.options.faults.lateAnswer = parsed.value();
+                           return std::nullopt;
+                         }}},
   };
   return table;
 }
@@ -284,6 +306,18 @@ std::optional<Error> validateOptions(const Options& options) {
   if (options.faults.vanishOnReport && *options.faults.vanishOnReport == 0) {
     return Error{ErrorCode::InvalidValue, "--vanish-on: must be at least 1 (the reports are counted from 1)"};
   }
+  if (options.faults.floodLength && *options.faults.floodLength > kMaxAnswerLength) {
+    return Error{ErrorCode::InvalidValue, "--flood: at most " + std::to_string(kMaxAnswerLength)};
+  }
+  if (!options.faults.floodLength && (options.faults.floodCount || options.faults.floodInterval.count() != 0)) {
+    return Error{ErrorCode::InvalidValue, "--flood-count and --flood-interval need --flood"};
+  }
+  if (options.faults.answerTwiceTo && *options.faults.answerTwiceTo == 0) {
+    return Error{ErrorCode::InvalidValue, "--answer-twice: must be at least 1 (the reports are counted from 1)"};
+  }
+  if (options.faults.lateAnswer && options.faults.lateAnswer->report == 0) {
+    return Error{ErrorCode::InvalidValue, "--answer-late: must be at least 1 (the reports are counted from 1)"};
+  }
   return checkRegions(options.regions, options.faults.phantomRegions.size());
 }
 
@@ -295,6 +329,8 @@ std::string_view usageText() {
               [--never-answer] [--wrong-code N] [--corrupt ADDRESS]... [--vanish-after N]
               [--vanish-on N] [--short-get-data K] [--unsolicited] [--report-length N]
               [--phantom-region TYPE:ADDRESS:SIZE]...
+              [--flood LENGTH [--flood-count N] [--flood-interval MS]]
+              [--answer-twice N] [--answer-late N:MS]
 
 A simulated bootloader device: appears as a virtual HID device in DIR (default
 $UPDATER_VIRTUAL_HID_DIR, else $XDG_RUNTIME_DIR/trovak-hid, else /tmp/trovak-hid-<uid>)
@@ -308,6 +344,11 @@ SIGTERM or SIGINT make the device disappear. --vanish-after N: it disappears onc
 handled report N; --vanish-on N: as report N arrives, which it neither acts on nor answers.
 --phantom-region: listed in the query answer after the real regions but held nowhere
 (any 32-bit address and size; counts toward the 6).
+--flood LENGTH: from connection on, reports of its own of LENGTH bytes (code 0x55), as
+fast as the host takes them or one every --flood-interval MS; --flood-count N: N of them.
+--answer-twice N: the answer to report N goes out twice; --answer-late N:MS: MS late.
+--unsolicited: a report of its own (code 0x55) at connection and 50 ms ahead of the
+answer to every query.
 )";
 }
 

@@ -18,6 +18,8 @@ inline constexpr std::size_t kReportSize = 64;
 inline constexpr std::size_t kMaxDataBytes = 58;
 inline constexpr std::uint8_t kRegionEndMarker = 255;
 inline constexpr std::uint8_t kUnsolicitedCode = 0x55;
+// How long after its own report a device with --unsolicited answers a query.
+inline constexpr std::chrono::milliseconds kUnsolicitedLead{50};
 
 enum class Command : std::uint8_t {
   QueryDevice = 2,
@@ -30,7 +32,9 @@ enum class Command : std::uint8_t {
 using Report = std::vector<std::uint8_t>;
 
 struct Reaction {
+  std::vector<Report> ahead;              // input reports sent at once, before the answers
   std::vector<Report> answers;            // input reports, in the order they are sent
+  std::chrono::milliseconds answerDelay{0};  // the answers leave this long after the report came
   std::chrono::milliseconds busyFor{0};   // before the device looks at the next report
   std::vector<std::string> notes;         // what the traffic log should say beyond the bytes
 };
@@ -56,6 +60,8 @@ class Bootloader {
 
   // Reports the device sends on its own when a host connects.
   std::vector<Report> sessionStarted() const;
+  // One report of the flood (--flood): its length, the stray report's code in byte 0.
+  Report floodReport() const;
 
   const DeviceMemory& memory() const { return memory_; }
   const BootloaderStats& stats() const { return stats_; }

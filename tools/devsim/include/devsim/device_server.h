@@ -84,7 +84,10 @@ class DeviceServer {
   Step waitForHost();
   Step serveNextReport();
   Step process(std::span<const std::uint8_t> report);
-  Step send(std::span<const std::uint8_t> report);
+  Step send(std::span<const Report> reports);
+  Step sendFlood();
+  // Waits until then, unless asked to stop meanwhile.
+  Step pauseUntil(Clock::time_point until);
   // A signal cuts a wait short and is no reason to stop; anything else poll fails with is.
   static Step afterPollFailure();
   void endSession();
@@ -102,6 +105,8 @@ class DeviceServer {
   int connectionFd_ = -1;
   bool filesPublished_ = false;
   Clock::time_point notBefore_{};
+  std::uint64_t floodSent_ = 0;  // in this session
+  Clock::time_point nextFlood_{};
   std::ofstream trafficFile_;
   std::optional<TrafficLog> traffic_;
 

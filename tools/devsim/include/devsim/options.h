@@ -31,6 +31,15 @@ inline constexpr std::size_t kMaxRegions = 6;
 
 std::vector<RegionLayout> defaultRegions();
 
+// The answer to one report, counted from 1, leaves `delay` after the report came; the
+// device takes nothing else meanwhile.
+struct LateAnswer {
+  std::uint64_t report = 0;
+  std::chrono::milliseconds delay{0};
+
+  friend bool operator==(const LateAnswer&, const LateAnswer&) = default;
+};
+
 // Misbehaviour on request. Every fault is something a real device or a real USB stack
 // has done to an updater at some point.
 struct Faults {
@@ -40,8 +49,16 @@ struct Faults {
   std::optional<std::uint64_t> vanishAfterReports;  // device disappears after this many reports
   std::optional<std::uint64_t> vanishOnReport;      // device disappears as this report arrives, not acting on it
   std::uint8_t shortGetData = 0;                    // GET_DATA answers carry this many bytes fewer
-  bool unsolicited = false;                         // stray input report at session start and after queries
+  bool unsolicited = false;                         // stray input report at session start and ahead of query answers
   std::optional<std::size_t> answerLength;          // answers truncated or zero-padded to this length
+  // Reports of its own, of this length (byte 0 the stray report's code, the rest 0), sent
+  // from the moment a host connects, beside the answers: floodCount of them (nullopt: without
+  // end), one every floodInterval (0: as fast as the host takes them).
+  std::optional<std::size_t> floodLength;
+  std::optional<std::uint64_t> floodCount;
+  std::chrono::milliseconds floodInterval{0};
+  std::optional<std::uint64_t> answerTwiceTo;  // the answer to this report (from 1) goes out twice
+  std::optional<LateAnswer> lateAnswer;
   // Listed in the query answer after the real regions, but held nowhere: a device that
   // reports a layout it does not have. Any 32-bit address and size.
   std::vector<RegionLayout> phantomRegions;
