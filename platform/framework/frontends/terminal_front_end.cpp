@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <utility>
 
 #include "ui/application.h"
@@ -40,8 +41,39 @@ int32_t Percent(const ProgressBar& bar) {
   return static_cast<int32_t>(value * 100 / bar.Maximum);
 }
 
-Ref<MenuItem> FindQuitItem(const MenuItem& root) {
-  return FindMenuItem(root, [](const MenuItem& item) { return dynamic_cast<const QuitMenuItem*>(&item) != nullptr; });
+// At most this much of a line that nothing can take is repeated in the report.
+constexpr size_t kReportedLineBytes = 40;
+
+// A line as the report shows it: cut after a few dozen bytes (not inside a character), and
+// control characters as "?", so that junk cannot upset the terminal.
+std::string Shortened(const std::string& line) {
+  size_t cut = std::min(line.size(), kReportedLineBytes);
+  while (cut > 0 && cut < line.size() && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+  std::string shown = line.substr(0, cut);
+  for (char& c : shown) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return cut < line.size() ? shown + "..." : shown;
+}
+
+// Whether a one-shot timer is armed or running: the program is going on from one piece of its
+// work to the next by itself.
+bool SomeWorkGoesOn(const std::vector<Ref<Window>>& windows) {
+  for (const Ref<Window>& window : windows) {
+    for (const Ref<Control>& control : window->Controls()) {
+      const auto* timer = dynamic_cast<const Timer*>(control.get());
+      if (timer != nullptr && (timer->Mode() == Timer::kSingle || timer->Running())) return true;
+    }
+  }
+  return false;
+}
+
+PushButton* EnabledCancelButton(const Window& window) {
+  for (const Ref<Control>& control : window.Controls()) {
+    auto* button = dynamic_cast<PushButton*>(control.get());
+    if (button != nullptr && button->Cancel && button->Enabled() && button->Visible()) return button;
+  }
+  return nullptr;
 }
 
 void InputReady(int /*descriptor*/, short /*revents*/, void* info) {
@@ -50,9 +82,10 @@ void InputReady(int /*descriptor*/, short /*revents*/, void* info) {
 
 }  // namespace
 
-TerminalFrontEnd::TerminalFrontEnd(int input, std::FILE* output)
+TerminalFrontEnd::TerminalFrontEnd(int input, std::FILE* output, std::FILE* errors)
     : input_(input),
       output_(output),
+      errors_(errors),
       outputIsTerminal_(isatty(fileno(output)) == 1),
       inputIsTerminal_(isatty(input) == 1),
       previous_(SetFrontEnd(this)) {
@@ -99,9 +132,14 @@ void TerminalFrontEnd::PrintKeys(const Window& window) {
     if (button == nullptr || !button->Visible()) continue;
     const std::string key = KeyFor(*button);
     if (button->Enabled() && !key.empty()) line += "  [" + key + "] " + button->Caption();
+    // The line is up to date: a change already shown here is not printed again.
+    Drawn& drawn = drawn_[button];
+    drawn.enabled = button->Enabled();
+    drawn.text = button->Caption();
   }
   if (menuBar_ != nullptr) {
-    if (const Ref<MenuItem> quit = FindQuitItem(*menuBar_)) {
+    // Left out while the quit item is disabled, like a disabled button.
+    if (const Ref<MenuItem> quit = FindQuitItem(*menuBar_); quit && quit->Enabled()) {
       line += "  [" + std::string(1, kQuitKey) + "] " + quit->Text;
       if (!quit->KeyboardShortcut.empty()) line += " (" + KeyboardShortcutForDisplay(quit->KeyboardShortcut) + ")";
     }
@@ -226,6 +264,14 @@ void TerminalFrontEnd::Beep() {
 
 void TerminalFrontEnd::MenuBarInstalled(MenuBar& menuBar) { menuBar_ = &menuBar; }
 
+void TerminalFrontEnd::MenuItemChanged(MenuItem& item) {
+  // The quit item's key is in every window's keys line.
+  if (menuBar_ == nullptr || FindQuitItem(*menuBar_).get() != &item) return;
+  for (const Ref<Window>& window : OpenWindows()) {
+    if (window->Visible) PrintKeys(*window);
+  }
+}
+
 void TerminalFrontEnd::Update() {
   // Drawn in the windows' order, not in the order the changes came.
   const std::set<Control*> dirty = std::exchange(dirty_, {});
@@ -236,6 +282,33 @@ void TerminalFrontEnd::Update() {
   }
   // Also when nothing changed: the input of the line before may have been delivered.
   if (!dirty.empty() || !waitingLines_.empty()) RetryPendingLines();
+  CancelAfterTheScript();
+}
+
+// Once the script's input has ended and its every line has been carried out, nothing more
+// will press a button. A window that waits for the user would wait for ever, so it is ended
+// as its cancel button ends it: a modal window, which holds the program until it closes, or
+// any window while no one-shot timer is armed or running (the program does its work in
+// pieces, each arming the next). A window whose cancel button is disabled is left to the
+// program's work, which ends it. A line still waiting may yet find its button (a device that
+// appears late lets the search dialog go on to the main window): nothing is cancelled then.
+void TerminalFrontEnd::CancelAfterTheScript() {
+  if (!inputEnded_ || inputIsTerminal_ || cancelledAfterTheScript_ || !waitingLines_.empty() || InputPending()) return;
+  const std::vector<Ref<Window>>& windows = OpenWindows();
+  const auto modal = std::find_if(windows.rbegin(), windows.rend(), [](const Ref<Window>& w) { return w->IsModal(); });
+  std::vector<Ref<Window>> candidates;
+  if (modal != windows.rend()) {
+    candidates.push_back(*modal);
+  } else if (!SomeWorkGoesOn(windows)) {
+    candidates.assign(windows.rbegin(), windows.rend());
+  }
+  for (const Ref<Window>& window : candidates) {
+    if (PushButton* cancel = EnabledCancelButton(*window)) {
+      cancelledAfterTheScript_ = true;
+      PostInput(window, [cancel = Ref<PushButton>(cancel)] { cancel->Press(); });
+      return;
+    }
+  }
 }
 
 void TerminalFrontEnd::RetryPendingLines() {
@@ -251,11 +324,13 @@ void TerminalFrontEnd::RetryPendingLines() {
 void TerminalFrontEnd::ReadInput() {
   std::array<char, 256> buffer{};
   const ssize_t count = read(input_, buffer.data(), buffer.size());
+  if (count < 0 && (errno == EINTR || errno == EAGAIN)) return;
   if (count <= 0) {
-    // The end of the input: nothing more will come, so stop watching it.
-    if (count == 0 && inputSource_ != nullptr) {
-      CFRunLoopRemoveSource(CFRunLoopGetCurrent(), inputSource_, kCFRunLoopDefaultMode);
-    }
+    // The end of the input: nothing more will come, so stop watching it. A last line without
+    // its line end still counts.
+    if (inputSource_ != nullptr) CFRunLoopRemoveSource(CFRunLoopGetCurrent(), inputSource_, kCFRunLoopDefaultMode);
+    inputEnded_ = true;
+    if (!pendingInput_.empty()) TakeLine(std::exchange(pendingInput_, {}));
     return;
   }
   pendingInput_.append(buffer.data(), static_cast<size_t>(count));
@@ -276,7 +351,13 @@ void TerminalFrontEnd::TakeLine(std::string line) {
   line = Trimmed(line);
   if (line.empty()) return;
   if (!inputIsTerminal_) {
-    // A script types ahead: a line waits until a window shows its button.
+    // A script types ahead: a line waits until a window shows its button. A line that no
+    // window can ever take would hold up every line after it for good.
+    if (!CanEverMatch(line)) {
+      std::fprintf(errors_, "not understood: %s\n", Shortened(line).c_str());
+      std::fflush(errors_);
+      return;
+    }
     waitingLines_.push_back(line);
     RetryPendingLines();
     return;
@@ -291,7 +372,10 @@ bool TerminalFrontEnd::Perform(const std::string& line) {
 bool TerminalFrontEnd::PressByKey(const std::string& typed) {
   const std::string wanted = Lower(typed);
   if (menuBar_ != nullptr && wanted == std::string(1, kQuitKey)) {
-    if (Ref<MenuItem> quit = FindQuitItem(*menuBar_)) {
+    // While the quit item is disabled a script's "q" waits, like any line whose button is
+    // disabled, and is carried out once the item is enabled again. The program disables it
+    // for work that must not be cut short, so the line cannot cut that work short either.
+    if (Ref<MenuItem> quit = FindQuitItem(*menuBar_); quit && quit->Enabled()) {
       PostInput(nullptr, [quit] { quit->Choose(); });
       return true;
     }
@@ -303,6 +387,35 @@ bool TerminalFrontEnd::PressByKey(const std::string& typed) {
       if (KeyFor(*button) != wanted && Lower(button->Caption()) != wanted) continue;
       PostInput(window, [button = Ref<PushButton>(button)] { button->Press(); });
       return true;
+    }
+  }
+  return false;
+}
+
+bool TerminalFrontEnd::CanEverMatch(const std::string& line) {
+  const std::string wanted = Lower(line);
+  if (menuBar_ != nullptr && wanted == std::string(1, kQuitKey) && FindQuitItem(*menuBar_)) return true;
+  std::vector<Ref<Window>> windows = DeclaredWindowSamples();
+  // A program that did not declare its windows may show anything.
+  if (windows.empty()) return true;
+  windows.insert(windows.end(), OpenWindows().begin(), OpenWindows().end());
+  const size_t equals = line.find('=');
+  const std::string field = equals == std::string::npos ? std::string() : Trimmed(line.substr(0, equals));
+  // A button's key is a letter or digit of its caption, or a digit of its own when the
+  // caption's are taken (KeyFor).
+  const bool mayBeKey = wanted.size() == 1 && std::isalnum(static_cast<unsigned char>(wanted[0])) != 0;
+  for (const Ref<Window>& window : windows) {
+    for (const Ref<Control>& control : window->Controls()) {
+      if (dynamic_cast<const EditField*>(control.get()) != nullptr && !field.empty() && control->Name() == field) {
+        return true;
+      }
+      const auto* button = dynamic_cast<const PushButton*>(control.get());
+      if (button == nullptr) continue;
+      const std::string caption = Lower(button->Caption());
+      if (caption == wanted) return true;
+      if (mayBeKey && (caption.find(wanted[0]) != std::string::npos || std::isdigit(static_cast<unsigned char>(wanted[0])) != 0)) {
+        return true;
+      }
     }
   }
   return false;
