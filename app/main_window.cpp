@@ -148,6 +148,7 @@ void mainWindow::Finish() {
   Timer1->SetMode(fw::Timer::kOff);
   StaticText1->SetText("New firmware installed.");
   info->SetText("Done.");
+  fw::HoldQuit(false);
   fw::MsgBox(WithDetail("Update installed.", "Please disconnect the device and turn it off."));
   fw::Quit(0);
 }
@@ -195,7 +196,11 @@ void mainWindow::Work3a() {
 }
 
 void mainWindow::Work3b() {
+  // From the erase on, an update cut short leaves the device without a working firmware:
+  // neither Cancel nor the quit item nor a signal may end the program until the update has
+  // ended with its last message.
   Cancelbutton->SetEnabled(false);
+  fw::HoldQuit(true);
   HID::SendCommand(HID::GetEraseDeviceCommand());
   StartNext();
 }
