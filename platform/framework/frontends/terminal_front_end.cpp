@@ -56,16 +56,36 @@ std::string Shortened(const std::string& line) {
   return cut < line.size() ? shown + "..." : shown;
 }
 
-// Whether a one-shot timer is armed or running: the program is going on from one piece of its
-// work to the next by itself.
-bool SomeWorkGoesOn(const std::vector<Ref<Window>>& windows) {
+// A button's key: the first letter or digit of its caption that no other button has, else a
+// digit of its own; empty when none is free.
+std::string KeyAmong(const std::string& caption, const std::set<std::string>& used) {
+  for (char c : Lower(caption) + "123456789") {
+    const std::string key(1, c);
+    if (std::isalnum(static_cast<unsigned char>(c)) && !used.contains(key)) return key;
+  }
+  return "";
+}
+
+Window* TopModalWindow() {
+  const std::vector<Ref<Window>>& windows = OpenWindows();
+  const auto modal = std::find_if(windows.rbegin(), windows.rend(), [](const Ref<Window>& w) { return w->IsModal(); });
+  return modal == windows.rend() ? nullptr : modal->get();
+}
+
+// Whether the program rests, waiting for the user: a window is up, none is modal (a modal
+// window may go on by itself, as a search does when its device comes), no input is being
+// handled or waits, and no one-shot timer is armed or running (the program does its work in
+// pieces, each arming the next). At rest the windows change only on the user's input.
+bool AtRest() {
+  const std::vector<Ref<Window>>& windows = OpenWindows();
+  if (windows.empty() || TopModalWindow() != nullptr || InputPending() || HandlingInput()) return false;
   for (const Ref<Window>& window : windows) {
     for (const Ref<Control>& control : window->Controls()) {
       const auto* timer = dynamic_cast<const Timer*>(control.get());
-      if (timer != nullptr && (timer->Mode() == Timer::kSingle || timer->Running())) return true;
+      if (timer != nullptr && (timer->Mode() == Timer::kSingle || timer->Running())) return false;
     }
   }
-  return false;
+  return true;
 }
 
 PushButton* EnabledCancelButton(const Window& window) {
@@ -117,12 +137,7 @@ std::string TerminalFrontEnd::KeyFor(const PushButton& button) {
   if (auto known = keys_.find(&button); known != keys_.end()) return known->second;
   std::set<std::string> used{std::string(1, kQuitKey)};
   for (const auto& [control, key] : keys_) used.insert(key);
-  std::string candidates = Lower(button.Caption()) + "123456789";
-  for (char c : candidates) {
-    const std::string key(1, c);
-    if (std::isalnum(static_cast<unsigned char>(c)) && !used.contains(key)) return keys_[&button] = key;
-  }
-  return keys_[&button] = "";
+  return keys_[&button] = KeyAmong(button.Caption(), used);
 }
 
 void TerminalFrontEnd::PrintKeys(const Window& window) {
@@ -288,19 +303,17 @@ void TerminalFrontEnd::Update() {
 // Once the script's input has ended and its every line has been carried out, nothing more
 // will press a button. A window that waits for the user would wait for ever, so it is ended
 // as its cancel button ends it: a modal window, which holds the program until it closes, or
-// any window while no one-shot timer is armed or running (the program does its work in
-// pieces, each arming the next). A window whose cancel button is disabled is left to the
-// program's work, which ends it. A line still waiting may yet find its button (a device that
-// appears late lets the search dialog go on to the main window): nothing is cancelled then.
+// any window while the program is at rest. A window whose cancel button is disabled is left
+// to the program's work, which ends it. A line still waiting may yet find its button (a device
+// that appears late lets the search dialog go on to the main window): nothing is cancelled
+// then.
 void TerminalFrontEnd::CancelAfterTheScript() {
   if (!inputEnded_ || inputIsTerminal_ || cancelledAfterTheScript_ || !waitingLines_.empty() || InputPending()) return;
-  const std::vector<Ref<Window>>& windows = OpenWindows();
-  const auto modal = std::find_if(windows.rbegin(), windows.rend(), [](const Ref<Window>& w) { return w->IsModal(); });
   std::vector<Ref<Window>> candidates;
-  if (modal != windows.rend()) {
-    candidates.push_back(*modal);
-  } else if (!SomeWorkGoesOn(windows)) {
-    candidates.assign(windows.rbegin(), windows.rend());
+  if (Window* modal = TopModalWindow()) {
+    candidates.emplace_back(modal);
+  } else if (AtRest()) {
+    candidates.assign(OpenWindows().rbegin(), OpenWindows().rend());
   }
   for (const Ref<Window>& window : candidates) {
     if (PushButton* cancel = EnabledCancelButton(*window)) {
@@ -316,9 +329,20 @@ void TerminalFrontEnd::RetryPendingLines() {
   // it meets the buttons as that input left them. A second "Startnext" typed ahead must wait
   // until the step the first one started has enabled the button again; taken at once, it
   // would find the button still enabled and its press would be lost.
-  while (!waitingLines_.empty() && !InputPending() && Perform(waitingLines_.front())) {
+  while (!waitingLines_.empty() && !InputPending()) {
+    // At rest, nothing but the user's input changes the windows, and that input waits behind
+    // this line: a line that nothing takes now never will be taken.
+    if (!Perform(waitingLines_.front())) {
+      if (!AtRest()) return;
+      ReportNotUnderstood(waitingLines_.front());
+    }
     waitingLines_.erase(waitingLines_.begin());
   }
+}
+
+void TerminalFrontEnd::ReportNotUnderstood(const std::string& line) {
+  std::fprintf(errors_, "not understood: %s\n", Shortened(line).c_str());
+  std::fflush(errors_);
 }
 
 void TerminalFrontEnd::ReadInput() {
@@ -353,11 +377,7 @@ void TerminalFrontEnd::TakeLine(std::string line) {
   if (!inputIsTerminal_) {
     // A script types ahead: a line waits until a window shows its button. A line that no
     // window can ever take would hold up every line after it for good.
-    if (!CanEverMatch(line)) {
-      std::fprintf(errors_, "not understood: %s\n", Shortened(line).c_str());
-      std::fflush(errors_);
-      return;
-    }
+    if (!CanEverMatch(line)) return ReportNotUnderstood(line);
     waitingLines_.push_back(line);
     RetryPendingLines();
     return;
@@ -401,21 +421,19 @@ bool TerminalFrontEnd::CanEverMatch(const std::string& line) {
   windows.insert(windows.end(), OpenWindows().begin(), OpenWindows().end());
   const size_t equals = line.find('=');
   const std::string field = equals == std::string::npos ? std::string() : Trimmed(line.substr(0, equals));
-  // A button's key is a letter or digit of its caption, or a digit of its own when the
-  // caption's are taken (KeyFor).
-  const bool mayBeKey = wanted.size() == 1 && std::isalnum(static_cast<unsigned char>(wanted[0])) != 0;
   for (const Ref<Window>& window : windows) {
+    // The keys a window's buttons get when it is the only one up; an open window's are known.
+    std::set<std::string> used{std::string(1, kQuitKey)};
     for (const Ref<Control>& control : window->Controls()) {
       if (dynamic_cast<const EditField*>(control.get()) != nullptr && !field.empty() && control->Name() == field) {
         return true;
       }
       const auto* button = dynamic_cast<const PushButton*>(control.get());
       if (button == nullptr) continue;
-      const std::string caption = Lower(button->Caption());
-      if (caption == wanted) return true;
-      if (mayBeKey && (caption.find(wanted[0]) != std::string::npos || std::isdigit(static_cast<unsigned char>(wanted[0])) != 0)) {
-        return true;
-      }
+      const auto known = keys_.find(button);
+      const std::string key = known != keys_.end() ? known->second : KeyAmong(button->Caption(), used);
+      used.insert(key);
+      if (Lower(button->Caption()) == wanted || key == wanted) return true;
     }
   }
   return false;

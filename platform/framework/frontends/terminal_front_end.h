@@ -7,8 +7,9 @@
 // for Enter when the input is a terminal and is taken as read otherwise, so that a script can
 // drive the whole program through standard input. A script's line waits until what the line
 // before it did has reached the program and a button of that key or caption is enabled, so a
-// script can type ahead of the windows; a line that no window of the program can ever take is
-// reported on the error stream and skipped. Once a script's input has ended and its every
+// script can type ahead of the windows; a line that no window of the program can ever take, or
+// that nothing takes while the program rests waiting for the user, is reported on the error
+// stream and skipped. Once a script's input has ended and its every
 // line has been carried out, a window that waits for the user is cancelled (see
 // CancelAfterTheScript), so that the program ends instead of waiting for ever.
 #pragma once
@@ -74,6 +75,7 @@ class TerminalFrontEnd final : public FrontEnd {
   // Whether a window of the program may ever take the line: a key, caption or field of a
   // declared window class or an open window, or the quit item's key.
   bool CanEverMatch(const std::string& line);
+  void ReportNotUnderstood(const std::string& line);
   void CancelAfterTheScript();
 
   int input_;
