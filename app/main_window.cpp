@@ -123,7 +123,13 @@ void mainWindow::Cancelbutton_Action() { fw::Quit(0); }
 void mainWindow::StartNext() {
   if constexpr (HID::kDebugAids) {
     ConsoleWindow()->PushButton1->SetEnabled(true);
-    if (RunAll) Timer1->SetMode(fw::Timer::kSingle);
+    if (RunAll) {
+      Timer1->SetMode(fw::Timer::kSingle);
+    } else {
+      // Stepping by hand, the developer may stop between two steps, even after the erase; the
+      // next step holds quitting again.
+      fw::HoldQuit(false);
+    }
   } else {
     Timer1->SetMode(fw::Timer::kSingle);
   }
@@ -131,6 +137,7 @@ void mainWindow::StartNext() {
 
 void mainWindow::Timer1_Action() {
   ++count;
+  if (count > 4 && count <= 8) fw::HoldQuit(true);  // a step after the erase, resumed by hand
   switch (count) {
     case 1: Work1(); break;
     case 2: Work2(); break;
@@ -148,6 +155,7 @@ void mainWindow::Finish() {
   Timer1->SetMode(fw::Timer::kOff);
   StaticText1->SetText("New firmware installed.");
   info->SetText("Done.");
+  fw::HoldQuit(false);
   fw::MsgBox(WithDetail("Update installed.", "Please disconnect the device and turn it off."));
   fw::Quit(0);
 }
@@ -205,7 +213,11 @@ void mainWindow::Work3a() {
 }
 
 void mainWindow::Work3b() {
+  // From the erase on, an update cut short leaves the device without a working firmware:
+  // neither Cancel nor the quit item nor a signal may end the program until the update has
+  // ended with its last message.
   Cancelbutton->SetEnabled(false);
+  fw::HoldQuit(true);
   HID::SendCommand(HID::GetEraseDeviceCommand());
   StartNext();
 }

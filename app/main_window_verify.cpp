@@ -9,9 +9,9 @@
 #include "device_waits.h"
 #include "hid.h"
 #include "main_window.h"
+#include "messages.h"
 #include "text_functions.h"
 #include "traffic_log.h"
-#include "ui/application.h"
 
 namespace {
 
@@ -22,8 +22,7 @@ class Verification {
  public:
   explicit Verification(class mainWindow& window) : window_(window) {}
 
-  // Compares every written region; false when an answer did not come in time (the user has
-  // been told).
+  // Compares every written region; false when an answer did not come in time.
   bool Run();
   bool Failed() const { return failed_; }
 
@@ -93,7 +92,6 @@ bool Verification::VerifyRegion(const MemoryRegion& region) {
       --outstanding;
       Compare(region, *answer);
     } else if (outstanding > 0 && fw::Ticks() - askedAt >= kDataAnswerTicks) {
-      fw::MsgBox("Failed to get answer from device.");
       return false;
     }
     fw::RuntimeBackgroundTask();
@@ -162,10 +160,7 @@ void mainWindow::Work5() {
   if (!PacketSizeUsable()) return;
   info->SetText("Verify firmware...");
   Verification verification(*this);
-  if (!verification.Run()) return fw::Quit(0);
-  if (verification.Failed()) {
-    fw::MsgBox("Verify failed. Please try again.");
-    return fw::Quit(0);
-  }
+  if (!verification.Run()) return GiveUp("Failed to get answer from device.");
+  if (verification.Failed()) return GiveUp("Verify failed. Please try again.");
   StartNext();
 }

@@ -9,6 +9,7 @@ std::string WithDetail(const std::string& text, const std::string& detail) {
 }
 
 void GiveUp(const std::string& message) {
+  fw::HoldQuit(false);  // the update has ended: the user may quit again
   fw::MsgBox(message);
   fw::Quit(0);
 }

@@ -13,6 +13,8 @@
 #include "hid.h"
 #include "main_window.h"
 #include "os/event_loop.h"
+#include "menu_bar1.h"
+#include "ui/application.h"
 #include "user_messages.h"
 #include "zuv_utilities.h"
 
@@ -121,6 +123,32 @@ TEST_F(Console, ItOpensBelowTheMainWindowAndTheUpdateMovesOnlyByItsButtons) {
   EXPECT_EQ(frontEnd.messages, std::vector<std::string>{kInstalled});
   EXPECT_EQ(Received(Command::EraseDevice), 1u);
   EXPECT_FALSE(frontEnd.stalled);
+}
+
+// Quitting is held from the erase on only while a step runs: stepping by hand, the developer
+// may quit between two steps.
+TEST_F(Console, SteppedByHandTheProgramMayBeQuitBetweenTwoStepsAfterTheErase) {
+  const fw::Ref<fw::MenuItem> quit = ::MenuBar1()->Child("FileMenu")->Child("FileQuit");
+  const Steps steps{
+      [&] { Press("PushButton1"); },
+      [&] { Press("PushButton1"); },
+      [&] { Press("PushButton1"); },
+      [&] { Press("PushButton1"); },
+      [&] {
+        EXPECT_EQ(Main().count, 4) << "the erase";
+        EXPECT_TRUE(quit->Enabled());
+        Press("PushButton1");
+      },
+      [&] {
+        EXPECT_EQ(Main().count, 5);
+        EXPECT_TRUE(quit->Enabled());
+        if (!quit->Enabled()) fw::Quit(1);  // the quit item below could not end the run
+      },
+  };
+  EXPECT_EQ(Run(DeviceOptions(), steps), 0);
+  EXPECT_FALSE(frontEnd.stalled);
+  EXPECT_EQ(Received(Command::EraseDevice), 1u);
+  EXPECT_EQ(Received(Command::ProgramDevice), 0u);
 }
 
 TEST_F(Console, StartnextBeforeStartRunsTheFirstStepAndStartStaysEnabled) {

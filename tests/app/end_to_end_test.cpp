@@ -6,6 +6,7 @@
 #include <sstream>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
 #include "files.h"
 #include "program_tree.h"
@@ -186,6 +187,52 @@ TEST(EndToEnd, ADeviceThatVanishesWhileProgrammedEndsTheUpdateWithinSeconds) {
   EXPECT_LT(afterVanish, 5s) << "four seconds for the first unanswered request, and the quit";
   RecordProperty("exit_after_vanish_ms",
                  static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(afterVanish).count()));
+}
+
+// A script's end: what it typed is carried out, a line that no window can take is reported
+// and skipped, and a window left waiting for the user is cancelled, so the updater ends.
+TEST(EndToEnd, WhenItsScriptHasEndedTheUpdaterEndsOnceWhatItTypedIsCarriedOut) {
+  ProgramTree tree;
+  const Firmware firmware = FirmwareFor({{0, 0x800, 0x400}});
+  tree.WriteUpdate(firmware.intelHex);
+  const ProgramRun noDevice = tree.RunUpdater("", 20s);
+  EXPECT_EQ(noDevice.exitCode, 0) << noDevice.out << noDevice.err;
+  EXPECT_LT(noDevice.took, 5s);
+
+  // The device is plugged in seconds after the script has ended, when the search dialog has
+  // polled for it in vain: the script's "s" still waits for Start, so the search goes on.
+  std::vector<std::string> options = RegionOptions(firmware.regions);
+  options.insert(options.end(), {"--initial-fill", "0x5A"});
+  const ProgramRun late = tree.RunUpdaterActingOn("s\n", "[c] Cancel", [&](testsupport::BackgroundProcess& updater) {
+    updater.CloseInput();
+    std::this_thread::sleep_for(2500ms);
+    tree.StartSimulator(options);
+  }, 30s);
+  EXPECT_EQ(late.exitCode, 0) << late.out << late.err;
+  EXPECT_TRUE(Shows(late, kInstalled)) << late.out;
+  tree.StopSimulator();
+
+  tree.StartSimulator(options);
+  const ProgramRun nothingTyped = tree.RunUpdater("", 20s);
+  EXPECT_EQ(nothingTyped.exitCode, 0) << nothingTyped.out << nothingTyped.err;
+  EXPECT_LT(nothingTyped.took, 5s);
+  EXPECT_EQ(testsupport::ReadFile(tree.Traffic()), "") << "nothing sent";
+  const ProgramRun typo = tree.RunUpdater("hello\ns\n");
+  tree.StopSimulator();
+  EXPECT_EQ(typo.exitCode, 0) << typo.out << typo.err;
+  EXPECT_EQ(typo.err, "not understood: hello\n");
+  EXPECT_TRUE(Shows(typo, kInstalled)) << typo.out;
+  EXPECT_EQ(ReadMemoryDump(tree.MemoryDump()), firmware.bytes);
+
+  // The debug program waits for "Startnext" after its query: cancelled like the main window.
+  ProgramTree debug("Updater-debug");
+  debug.WriteUpdate(firmware.intelHex);
+  debug.StartSimulator(RegionOptions(firmware.regions));
+  const ProgramRun queried = debug.RunUpdater("u\n", 20s);
+  debug.StopSimulator();
+  EXPECT_EQ(queried.exitCode, 0) << queried.out << queried.err;
+  EXPECT_TRUE(Shows(queried, "BytesPerPacket: 56")) << queried.out;
+  EXPECT_LT(queried.took, 5s);
 }
 
 }  // namespace

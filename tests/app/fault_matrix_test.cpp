@@ -9,12 +9,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "files.h"
 #include "program_tree.h"
+#include "ui/quit_signals.h"
 #include "user_messages.h"
 
 namespace app_test {
@@ -36,6 +39,15 @@ constexpr Memory kErased{false, 0};
 constexpr Memory kUpdated{false, std::numeric_limits<size_t>::max()};
 constexpr Memory Written(size_t bytes) { return {false, bytes}; }
 
+// The user tries to end the updater once its output holds shownText: types a line (such as
+// "q") or sends a signal. typedFirst is what the script has typed before.
+struct Interruption {
+  std::string shownText;
+  std::string typed;
+  int signal = 0;
+  std::string typedFirst = "s\n";
+};
+
 struct FaultCase {
   std::string name;
   std::vector<std::string> device;  // simulator options beyond the regions
@@ -44,6 +56,7 @@ struct FaultCase {
   milliseconds earliest;  // the exit comes no sooner: the bound that ends the row
   milliseconds latest;    // and no later, with room for a loaded machine
   std::vector<Region> regions = {{0, 0x800, 0x400}};
+  Interruption interruption = {};
   // The update's firmware text made from the one that fills the regions; nullptr: that one.
   std::string (*firmwareText)(const std::string& fitting) = nullptr;
 
@@ -113,7 +126,14 @@ TEST_P(FaultMatrix, EndsInAMessageAndABoundedExit) {
   options.insert(options.end(), c.device.begin(), c.device.end());
   tree.StartSimulator(options);
 
-  const ProgramRun run = tree.RunUpdater("s\n", c.latest + 30s);
+  const Interruption& user = c.interruption;
+  const ProgramRun run =
+      user.shownText.empty()
+          ? tree.RunUpdater("s\n", c.latest + 30s)
+          : tree.RunUpdaterActingOn(user.typedFirst, user.shownText, [&](testsupport::BackgroundProcess& updater) {
+              updater.WriteInput(user.typed);
+              if (user.signal != 0) updater.Signal(user.signal);
+            }, c.latest + 30s);
   const std::string simulatorErr = tree.StopSimulator();
 
   EXPECT_EQ(run.exitCode, 0) << "killed after the time-out or ended by a signal\n" << run.out << run.err;
@@ -123,6 +143,15 @@ TEST_P(FaultMatrix, EndsInAMessageAndABoundedExit) {
   EXPECT_GE(run.took, c.earliest);
   EXPECT_LT(run.took, c.latest);
   EXPECT_EQ(ReadMemoryDump(tree.MemoryDump()), Expected(c.memory, firmware));
+  // A signal that came while quitting was held is noted; one before ends the program at once.
+  if (user.signal != 0 && !c.memory.untouched) {
+    EXPECT_NE(run.err.find(fw::SignalName(user.signal) + " noted"), std::string::npos) << run.err;
+  } else {
+    EXPECT_EQ(run.err.find("noted"), std::string::npos) << run.err;
+  }
+  if (user.signal != 0 && c.memory.untouched) {
+    EXPECT_EQ(testsupport::ReadFile(tree.Traffic()), "") << "nothing sent";
+  }
   RecordProperty("exit_ms", static_cast<int>(run.took.count()));
 }
 
@@ -182,8 +211,8 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"RegionAbove0x80000000", {}, {kInstalled}, kUpdated, 0s, 20s, {{0, 0x800, 0x400}, {1, 0x90000000, 0x400}}},
         // Updates that do not fit the device: refused before the erase, with a word.
         FaultCase{"FirmwareOnlyOutsideTheRegions", {}, {"Update does not match the device."}, kUntouched, 0s, 15s,
-                  kOneRegion, [](const std::string&) { return FirmwareFor({{0, 0x300000, 0x400}}).intelHex; }},
-        FaultCase{"FirmwareWithLineFeedsAlone", {}, {"Invalid file format."}, kUntouched, 0s, 15s, kOneRegion,
+                  kOneRegion, {}, [](const std::string&) { return FirmwareFor({{0, 0x300000, 0x400}}).intelHex; }},
+        FaultCase{"FirmwareWithLineFeedsAlone", {}, {"Invalid file format."}, kUntouched, 0s, 15s, kOneRegion, {},
                   [](const std::string& fitting) {
                     std::string text;
                     for (char c : fitting) {
@@ -204,6 +233,30 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"UnpluggedWhilePreparing", {"--vanish-on", "2"}, {kNoAnswer}, kUntouched, 60s, 80s},
         FaultCase{"UnpluggedAtTheErase", {"--vanish-after", "2"}, {kNoAnswer}, kErased, 60s, 80s},
         FaultCase{"UnpluggedWhileWaitingAfterTheErase", {"--vanish-on", "3"}, {kNoAnswer}, kErased, 60s, 80s}),
+    [](const auto& info) { return info.param.name; });
+
+// The user tries to end the updater: from the erase on (the keys line after "Preparing
+// device..." that leaves out Abbrechen, as the erase step disables it) the update goes on to
+// its end all the same, and signals are noted; before it, a signal ends the program as Cancel
+// does. Programming 16 KiB at the pace of a real device takes about a third of a second.
+const std::string kQuittingHeld = "  Preparing device...\n  keys:";
+const std::string kProgramming = "  Writing new firmware to device...\n";
+const std::vector<Region> kLargerRegion{{0, 0x800, 0x4000}};
+INSTANTIATE_TEST_SUITE_P(
+    Quit, FaultMatrix,
+    ::testing::Values(
+        FaultCase{"QuitKeyDuringTheErase", {"--erase-ms", "3000"}, {kInstalled}, kUpdated, 3s, 20s, kOneRegion,
+                  {kQuittingHeld, "q\n"}},
+        FaultCase{"SigintDuringTheErase", {"--erase-ms", "3000"}, {kInstalled}, kUpdated, 3s, 20s, kOneRegion,
+                  {kQuittingHeld, "", SIGINT}},
+        FaultCase{"SighupDuringTheErase", {"--erase-ms", "3000"}, {kInstalled}, kUpdated, 3s, 20s, kOneRegion,
+                  {kQuittingHeld, "", SIGHUP}},
+        FaultCase{"QuitKeyWhileProgramming", {"--pace"}, {kInstalled}, kUpdated, 0s, 20s, kLargerRegion,
+                  {kProgramming, "q\n"}},
+        FaultCase{"SigtermWhileProgramming", {"--pace"}, {kInstalled}, kUpdated, 0s, 20s, kLargerRegion,
+                  {kProgramming, "", SIGTERM}},
+        FaultCase{"SigtermBeforeTheStart", {}, {}, kUntouched, 0s, 10s, kOneRegion,
+                  {"  keys:  [a] Abbrechen  [s] Start  [q] Beenden (Ctrl+Q)\n", "", SIGTERM, ""}}),
     [](const auto& info) { return info.param.name; });
 
 }  // namespace

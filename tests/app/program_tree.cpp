@@ -69,10 +69,26 @@ std::string ProgramTree::StopSimulator() {
 }
 
 ProgramRun ProgramTree::RunUpdater(const std::string& input, std::chrono::milliseconds timeout) {
+  return RunUpdaterActingOn(input, {}, {}, timeout);
+}
+
+ProgramRun ProgramTree::RunUpdaterActingOn(const std::string& input, const std::string& shownText,
+                                           const std::function<void(testsupport::BackgroundProcess&)>& act,
+                                           std::chrono::milliseconds timeout) {
   const Clock::time_point start = Clock::now();
-  testsupport::BackgroundProcess updater({(bin_ / program_).string()}, Environment(), input);
+  testsupport::BackgroundProcess updater({(bin_ / program_).string()}, Environment(), input, !shownText.empty());
+  std::string shown;
+  if (!shownText.empty()) {
+    while (const std::optional<std::string> line = updater.ReadLine(timeout)) {
+      shown += *line + "\n";
+      if (shown.find(shownText) == std::string::npos) continue;
+      act(updater);
+      break;
+    }
+    updater.CloseInput();
+  }
   const testsupport::ProcessResult result = updater.Finish(timeout);
-  return {result.exitCode, result.out, result.err,
+  return {result.exitCode, shown + result.out, result.err,
           std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start)};
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "ticks.h"
 #include "ui/application.h"
 #include "ui/event_loop.h"
+#include "ui/quit_signals.h"
 #include "ui/window.h"
 
 namespace {
@@ -218,24 +220,77 @@ TEST_F(FrameworkEventLoop, AfterAQuitRequestNoTimerOrInputIsDeliveredAndTheWindo
   EXPECT_EQ(window->timer->Mode(), fw::Timer::kOff);
 }
 
+// A File menu with its quit item, on Cmd+Q.
+fw::Ref<fw::MenuBar> MenuBarWithQuitItem() {
+  auto bar = fw::MakeRef<fw::MenuBar>();
+  auto file = fw::MakeRef<fw::MenuItem>();
+  file->Name = "FileMenu";
+  bar->Append(file);
+  auto quit = fw::MakeRef<fw::QuitMenuItem>();
+  quit->Name = "FileQuit";
+  quit->KeyboardShortcut = "Cmd+Q";
+  bar->Child("FileMenu")->Append(quit);
+  return bar;
+}
+
 TEST_F(FrameworkEventLoop, TheQuitItemAndItsShortcutQuitWithZero) {
   for (const bool byShortcut : {false, true}) {
     auto app = fw::MakeRef<CountingApp>();
-    auto bar = fw::MakeRef<fw::MenuBar>();
-    auto file = fw::MakeRef<fw::MenuItem>();
-    file->Name = "FileMenu";
-    bar->Append(file);
-    auto quit = fw::MakeRef<fw::QuitMenuItem>();
-    quit->Name = "FileQuit";
-    quit->KeyboardShortcut = "Cmd+Q";
-    bar->Child("FileMenu")->Append(quit);
-    app->SetMenuBar(bar);
+    app->SetMenuBar(MenuBarWithQuitItem());
     app->open = [&] { fw::ImplicitInstance<TestWindow>("TestWindow"); };
     frontEnd.onIdle = [&] { byShortcut ? frontEnd.PressShortcut("Ctrl+Q") : frontEnd.ChooseMenuItem("FileQuit"); };
     fw::SetApplication(app);
     EXPECT_EQ(fw::RunApplication(), 0);
     EXPECT_FALSE(frontEnd.stalled);
     fw::ReleaseApplication();
+  }
+}
+
+TEST_F(FrameworkEventLoop, ASignalToEndQuitsWithZeroLikeTheQuitItem) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    auto app = fw::MakeRef<CountingApp>();
+    app->open = [&] {
+      fw::ImplicitInstance<TestWindow>("TestWindow");
+      std::raise(signal);
+    };
+    fw::SetApplication(app);
+    EXPECT_EQ(fw::RunApplication(), 0) << fw::SignalName(signal);
+    EXPECT_FALSE(frontEnd.stalled);
+    fw::ReleaseApplication();
+  }
+}
+
+// Held, neither the quit item nor a signal ends the program; the signals are noted on the
+// error stream. The program's own Quit still ends it, and releasing the hold enables the item.
+TEST_F(FrameworkEventLoop, WhileQuittingIsHeldOnlyTheProgramEndsItAndSignalsAreNoted) {
+  auto app = fw::MakeRef<CountingApp>();
+  app->SetMenuBar(MenuBarWithQuitItem());
+  const fw::Ref<fw::MenuItem> quit = app->MenuBar()->Child("FileMenu")->Child("FileQuit");
+  fw::Ref<TestWindow> window;
+  std::vector<std::string> seen;
+  app->open = [&] {
+    window = fw::ImplicitInstance<TestWindow>("TestWindow");
+    fw::HoldQuit(true);
+    frontEnd.ChooseMenuItem("FileQuit");
+    frontEnd.PressShortcut("Ctrl+Q");
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::raise(signal);
+    window->timer->SetMode(fw::Timer::kSingle);
+    window->timer->Action = [&] {
+      seen.push_back(fw::QuitRequested() ? "quitting" : "going on");
+      seen.push_back(quit->Enabled() ? "item enabled" : "item disabled");
+      fw::HoldQuit(false);
+      seen.push_back(quit->Enabled() ? "item enabled" : "item disabled");
+      fw::Quit(5);
+    };
+  };
+  fw::SetApplication(app);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(fw::RunApplication(), 5);
+  const std::string err = testing::internal::GetCapturedStderr();
+  fw::ReleaseApplication();
+  EXPECT_EQ(seen, (std::vector<std::string>{"going on", "item disabled", "item enabled"}));
+  for (const char* name : {"SIGINT", "SIGTERM", "SIGHUP"}) {
+    EXPECT_NE(err.find(std::string(name) + " noted: quitting is held"), std::string::npos) << err;
   }
 }
 

@@ -18,13 +18,17 @@ namespace {
 
 class Panel : public fw::Window {
  public:
-  Panel() : Window("Panel") {}
+  static constexpr std::string_view kClassName = "Panel";
+  Panel() : Window(std::string(kClassName)) {}
   fw::Ref<fw::StaticText> status;
   fw::Ref<fw::PushButton> start;
   fw::Ref<fw::PushButton> stop;
   fw::Ref<fw::ProgressBar> bar;
   fw::Ref<fw::EditField> address;
+  fw::Ref<fw::Timer> work;
   int started = 0;
+  int stopped = 0;
+  bool working = false;
 
  protected:
   void Layout() override { SetTitle("Updating"); }
@@ -40,9 +44,17 @@ class Panel : public fw::Window {
     };
     stop = AddControl<fw::PushButton>("stop");
     stop->SetCaption("Stop");
+    stop->Cancel = true;
+    stop->Action = [this] { ++stopped; };
     bar = AddControl<fw::ProgressBar>("bar");
     bar->Maximum = 500;
     address = AddControl<fw::EditField>("address");
+    // Work in pieces, each arming the next, while `working`.
+    work = AddControl<fw::Timer>("work");
+    work->SetPeriod(100);
+    work->Action = [this] {
+      if (working) work->SetMode(fw::Timer::kSingle);
+    };
   }
 };
 
@@ -51,7 +63,8 @@ class TerminalFrontEnd : public ::testing::Test {
   TerminalFrontEnd() {
     EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, input_), 0);
     output_ = open_memstream(&text_, &size_);
-    frontEnd_ = std::make_unique<fw::TerminalFrontEnd>(input_[0], output_);
+    errors_ = open_memstream(&errorText_, &errorSize_);
+    frontEnd_ = std::make_unique<fw::TerminalFrontEnd>(input_[0], output_, errors_);
   }
   ~TerminalFrontEnd() override {
     fw::CloseAllWindows();
@@ -59,6 +72,8 @@ class TerminalFrontEnd : public ::testing::Test {
     frontEnd_.reset();
     std::fclose(output_);
     std::free(text_);
+    std::fclose(errors_);
+    std::free(errorText_);
     close(input_[0]);
     close(input_[1]);
   }
@@ -67,6 +82,15 @@ class TerminalFrontEnd : public ::testing::Test {
   std::string Shown() {
     std::fflush(output_);
     return std::string(text_, size_);
+  }
+  std::string Reported() {
+    std::fflush(errors_);
+    return std::string(errorText_, errorSize_);
+  }
+  void EndInput() { ASSERT_EQ(shutdown(input_[1], SHUT_WR), 0); }
+  void RunFor(fw::Milliseconds span) {
+    const auto end = clock.now + span;
+    fw::RunEventLoopUntil([&] { return clock.now >= end; });
   }
   void RunUntil(const std::function<bool()>& done) {
     const auto end = clock.now + fw::Milliseconds{5000};
@@ -78,6 +102,9 @@ class TerminalFrontEnd : public ::testing::Test {
   char* text_ = nullptr;
   size_t size_ = 0;
   std::FILE* output_ = nullptr;
+  char* errorText_ = nullptr;
+  size_t errorSize_ = 0;
+  std::FILE* errors_ = nullptr;
   std::unique_ptr<fw::TerminalFrontEnd> frontEnd_;
 };
 
@@ -97,10 +124,12 @@ TEST_F(TerminalFrontEnd, AScriptTypesAheadOfTheButtonsAndFillsFields) {
   auto panel = fw::ImplicitInstance<Panel>("Panel");
   RunUntil([&] { return panel->started == 1; });
   EXPECT_EQ(panel->address->Text(), "&h1400");
-  // A disabled button's key waits too, instead of pressing it.
+  // A disabled button's key is not pressed. With the program at rest (no timer armed) the
+  // button cannot come back, so the line is reported and skipped rather than left waiting.
   Type("s\n");
   fw::RunEventLoopPass();
   EXPECT_EQ(panel->started, 1);
+  EXPECT_EQ(Reported(), "not understood: s\n");
 }
 
 TEST_F(TerminalFrontEnd, MessagesArePrintedVerbatimAndTakenAsReadWithoutATerminal) {
@@ -137,6 +166,67 @@ TEST_F(TerminalFrontEnd, AProgressBarIsPrintedOncePerTenthAndAValueAboveTheMaxim
   const std::string shown = Shown();
   EXPECT_NE(shown.find("  progress 10%\n  progress 20%\n  progress 90%\n  progress 100%\n"), std::string::npos) << shown;
   EXPECT_EQ(shown.find("progress 0%"), std::string::npos) << "the bar at rest is not printed";
+}
+
+// Quitting held while work goes on: the keys line leaves the quit key out, and a script's "q"
+// waits until the quit item is enabled again.
+TEST_F(TerminalFrontEnd, TheQuitKeyIsLeftOutAndWaitsWhileTheQuitItemIsDisabled) {
+  class CountingQuitItem : public fw::QuitMenuItem {
+   public:
+    int chosen = 0;
+    void Choose() override { ++chosen; }
+  };
+  const auto bar = fw::MakeRef<fw::MenuBar>();
+  const auto quit = fw::MakeRef<CountingQuitItem>();
+  quit->Text = "Beenden";
+  bar->Append(quit);
+  frontEnd_->MenuBarInstalled(*bar);
+  auto panel = fw::ImplicitInstance<Panel>("Panel");
+  panel->working = true;
+  panel->work->SetMode(fw::Timer::kSingle);
+  quit->SetEnabled(false);
+  Type("q\n");
+  RunFor(fw::Milliseconds{500});
+  EXPECT_EQ(quit->chosen, 0);
+  quit->SetEnabled(true);
+  RunUntil([&] { return quit->chosen == 1; });
+  EXPECT_EQ(quit->chosen, 1);
+  EXPECT_NE(Shown().find("  keys:  [s] Start  [t] Stop  [q] Beenden\n  keys:  [s] Start  [t] Stop\n"), std::string::npos)
+      << Shown();
+}
+
+// Once the program has named its windows, a line that none of them can take (no key, caption
+// or field) is reported, shortened and cleaned, and holds up no line after it.
+TEST_F(TerminalFrontEnd, AScriptLineNoWindowCanTakeIsReportedAndSkipped) {
+  fw::DeclareWindowClass<Panel>();
+  Type("hello\n" + std::string(60, 'x') + "\x01\nx\naddress=1\nStart\n");
+  fw::RunEventLoopPass();
+  auto panel = fw::ImplicitInstance<Panel>("Panel");
+  RunUntil([&] { return panel->started == 1; });
+  EXPECT_EQ(panel->address->Text(), "1");
+  EXPECT_EQ(Reported(), "not understood: hello\nnot understood: " + std::string(40, 'x') + "...\nnot understood: x\n");
+}
+
+// Once a script's input has ended and its lines have been carried out, the window that waits
+// for the user is ended by its cancel button; not while a line waits for its button, nor
+// while a one-shot timer shows that the program goes on by itself.
+TEST_F(TerminalFrontEnd, AfterTheScriptAWindowWaitingForTheUserIsCancelled) {
+  auto panel = fw::ImplicitInstance<Panel>("Panel");
+  panel->working = true;
+  panel->work->SetMode(fw::Timer::kSingle);
+  panel->start->SetEnabled(false);
+  Type("Start\n");
+  EndInput();
+  RunFor(fw::Milliseconds{500});
+  EXPECT_EQ(panel->stopped, 0) << "the line still waits for Start";
+  panel->start->SetEnabled(true);
+  RunUntil([&] { return panel->started == 1; });
+  RunFor(fw::Milliseconds{500});
+  EXPECT_EQ(panel->stopped, 0) << "the work goes on";
+  panel->working = false;
+  RunUntil([&] { return panel->stopped == 1; });
+  EXPECT_EQ(panel->stopped, 1);
+  EXPECT_EQ(Reported(), "");
 }
 
 }  // namespace

@@ -286,6 +286,11 @@ TEST_F(QtProgramWindows, TheWholeUpdateRunsInRealWindowsFromAClickOnStartToTheFi
   int32_t programmedValue = 0;
   int fullFill = 0;
   QString finalMessage;
+  // The quit item while programming (quitting is held, so Ctrl+Q does nothing) and with the
+  // final message up (the update has ended).
+  bool quitEnabledWhileProgramming = true;
+  bool quitEnabledAtTheEnd = false;
+  const auto quitItem = [](const QWidget& frame) { return frame.findChild<QAction*>("FileQuit"); };
   const int exitCode = RunWithUser([this] { return RunUpdater(); }, [&] {
     auto* window = dynamic_cast<class mainWindow*>(fw::FindOpenWindow(mainWindow::kClassName));
     QWidget* content = window ? qt->ContentOf(*window) : nullptr;
@@ -305,15 +310,22 @@ TEST_F(QtProgramWindows, TheWholeUpdateRunsInRealWindowsFromAClickOnStartToTheFi
       programmedValue = value;
       fullFill = FullFillWidth(*qt->WidgetOf(*window->bar));
       SaveScreenshot(programming, "update_programming");
+      ASSERT_NE(quitItem(frame), nullptr);
+      quitEnabledWhileProgramming = quitItem(frame)->isEnabled();
+      QApplication::setActiveWindow(&frame);
+      QTest::keyClick(&frame, Qt::Key_Q, Qt::ControlModifier);
     }
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); box && finalMessage.isEmpty()) {
       finalMessage = box->text();
+      quitEnabledAtTheEnd = quitItem(*qt->FrameOf(*window))->isEnabled();
       SaveScreenshot(Grab(*content), "update_finished");
       QTest::keyClick(box, Qt::Key_Return);
     }
   });
   EXPECT_EQ(exitCode, 0);
   EXPECT_EQ(finalMessage, "Update installed.\n\nPlease disconnect the device and turn it off.");
+  EXPECT_FALSE(quitEnabledWhileProgramming);
+  EXPECT_TRUE(quitEnabledAtTheEnd);
   ASSERT_FALSE(ready.isNull());
   EXPECT_GT(128 * 128 - Blank(ready, {20, 14, 128, 128}), 128 * 128 / 2) << "the logo";
   EXPECT_GT(150 * 71 - Blank(ready, {470, 14, 150, 71}), 150 * 71 / 2) << "the maker's picture";

@@ -67,7 +67,7 @@ void CloseIfOpen(int& descriptor) {
 
 BackgroundProcess::BackgroundProcess(std::vector<std::string> argv,
                                      const std::vector<std::string>& extraEnvironment,
-                                     const std::string& input) {
+                                     const std::string& input, bool keepInputOpen) {
   if (argv.empty()) throw std::runtime_error("no program to start");
   // Close-on-exec, so that no other child started meanwhile holds a pipe open; the copies
   // made for this child's own outputs lose the flag.
@@ -99,12 +99,9 @@ BackgroundProcess::BackgroundProcess(std::vector<std::string> argv,
   ::close(in[0]);
   ::close(out[1]);
   ::close(err[1]);
-  if (failed == 0 && !input.empty()) {
-    // A child that ends early must not kill the test with SIGPIPE.
-    const ssize_t written = ::send(in[1], input.data(), input.size(), MSG_NOSIGNAL);
-    (void)written;
-  }
-  ::close(in[1]);
+  stdin_ = in[1];
+  if (failed == 0) WriteInput(input);
+  if (failed != 0 || !keepInputOpen) CloseInput();
   if (failed != 0) {
     ::close(out[0]);
     ::close(err[0]);
@@ -119,9 +116,19 @@ BackgroundProcess::~BackgroundProcess() {
     ::kill(pid_, SIGKILL);
     Reap(/*block=*/true);
   }
+  CloseIfOpen(stdin_);
   CloseIfOpen(stdout_);
   CloseIfOpen(stderr_);
 }
+
+void BackgroundProcess::WriteInput(const std::string& text) {
+  if (stdin_ < 0 || text.empty()) return;
+  // A child that ends early must not kill the test with SIGPIPE.
+  const ssize_t written = ::send(stdin_, text.data(), text.size(), MSG_NOSIGNAL);
+  (void)written;
+}
+
+void BackgroundProcess::CloseInput() { CloseIfOpen(stdin_); }
 
 std::optional<std::string> BackgroundProcess::ReadLine(std::chrono::milliseconds timeout) {
   return ReadLineOf(stdout_, pendingStdout_, timeout);

@@ -21,14 +21,18 @@ class BackgroundProcess {
  public:
   // argv[0] is the program's path. extraEnvironment entries are "NAME=value"; each replaces
   // the variable of that name in this process's environment, or is added. The program reads
-  // input on its standard input, then the end of it (a few kilobytes at most: the pipe must
-  // hold it). Throws when the program cannot be started.
+  // input on its standard input (a few kilobytes at most: the pipe must hold it), then the end
+  // of it, or, with keepInputOpen, what WriteInput adds until CloseInput. Throws when the
+  // program cannot be started.
   explicit BackgroundProcess(std::vector<std::string> argv,
                              const std::vector<std::string>& extraEnvironment = {},
-                             const std::string& input = {});
+                             const std::string& input = {}, bool keepInputOpen = false);
   ~BackgroundProcess();
   BackgroundProcess(const BackgroundProcess&) = delete;
   BackgroundProcess& operator=(const BackgroundProcess&) = delete;
+
+  void WriteInput(const std::string& text);
+  void CloseInput();
 
   // The next line of standard output, without its newline; nothing when none came in time
   // or the output ended.
@@ -50,6 +54,7 @@ class BackgroundProcess {
   static std::optional<std::string> ReadLineOf(int descriptor, std::string& pending, std::chrono::milliseconds timeout);
 
   pid_t pid_ = -1;
+  int stdin_ = -1;
   int stdout_ = -1;
   int stderr_ = -1;
   std::string pendingStdout_;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <utility>
 
 #include "text_functions.h"
@@ -41,8 +42,56 @@ int32_t Percent(const ProgressBar& bar) {
   return static_cast<int32_t>(value * 100 / bar.Maximum);
 }
 
-Ref<MenuItem> FindQuitItem(const MenuItem& root) {
-  return FindMenuItem(root, [](const MenuItem& item) { return dynamic_cast<const QuitMenuItem*>(&item) != nullptr; });
+// At most this much of a line that nothing can take is repeated in the report.
+constexpr size_t kReportedLineBytes = 40;
+
+// A line as the report shows it: cut after a few dozen bytes (not inside a character), and
+// control characters shown as escapes, so that junk cannot upset the terminal.
+std::string Shortened(const std::string& line) {
+  size_t cut = std::min(line.size(), kReportedLineBytes);
+  while (cut > 0 && cut < line.size() && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+  const std::string shown = EscapeControlCharacters(line.substr(0, cut), LineEnds::Escape);
+  return cut < line.size() ? shown + "..." : shown;
+}
+
+// A button's key: the first letter or digit of its caption that no other button has, else a
+// digit of its own; empty when none is free.
+std::string KeyAmong(const std::string& caption, const std::set<std::string>& used) {
+  for (char c : Lower(caption) + "123456789") {
+    const std::string key(1, c);
+    if (std::isalnum(static_cast<unsigned char>(c)) && !used.contains(key)) return key;
+  }
+  return "";
+}
+
+Window* TopModalWindow() {
+  const std::vector<Ref<Window>>& windows = OpenWindows();
+  const auto modal = std::find_if(windows.rbegin(), windows.rend(), [](const Ref<Window>& w) { return w->IsModal(); });
+  return modal == windows.rend() ? nullptr : modal->get();
+}
+
+// Whether the program rests, waiting for the user: a window is up, none is modal (a modal
+// window may go on by itself, as a search does when its device comes), no input is being
+// handled or waits, and no one-shot timer is armed or running (the program does its work in
+// pieces, each arming the next). At rest the windows change only on the user's input.
+bool AtRest() {
+  const std::vector<Ref<Window>>& windows = OpenWindows();
+  if (windows.empty() || TopModalWindow() != nullptr || InputPending() || HandlingInput()) return false;
+  for (const Ref<Window>& window : windows) {
+    for (const Ref<Control>& control : window->Controls()) {
+      const auto* timer = dynamic_cast<const Timer*>(control.get());
+      if (timer != nullptr && (timer->Mode() == Timer::kSingle || timer->Running())) return false;
+    }
+  }
+  return true;
+}
+
+PushButton* EnabledCancelButton(const Window& window) {
+  for (const Ref<Control>& control : window.Controls()) {
+    auto* button = dynamic_cast<PushButton*>(control.get());
+    if (button != nullptr && button->Cancel && button->Enabled() && button->Visible()) return button;
+  }
+  return nullptr;
 }
 
 // A title is one line: a line end in it is shown as an escape too.
@@ -56,9 +105,10 @@ void InputReady(int /*descriptor*/, short /*revents*/, void* info) {
 
 }  // namespace
 
-TerminalFrontEnd::TerminalFrontEnd(int input, std::FILE* output)
+TerminalFrontEnd::TerminalFrontEnd(int input, std::FILE* output, std::FILE* errors)
     : input_(input),
       output_(output),
+      errors_(errors),
       outputIsTerminal_(isatty(fileno(output)) == 1),
       inputIsTerminal_(isatty(input) == 1),
       previous_(SetFrontEnd(this)) {
@@ -92,12 +142,7 @@ std::string TerminalFrontEnd::KeyFor(const PushButton& button) {
   if (auto known = keys_.find(&button); known != keys_.end()) return known->second;
   std::set<std::string> used{std::string(1, kQuitKey)};
   for (const auto& [control, key] : keys_) used.insert(key);
-  std::string candidates = Lower(button.Caption()) + "123456789";
-  for (char c : candidates) {
-    const std::string key(1, c);
-    if (std::isalnum(static_cast<unsigned char>(c)) && !used.contains(key)) return keys_[&button] = key;
-  }
-  return keys_[&button] = "";
+  return keys_[&button] = KeyAmong(button.Caption(), used);
 }
 
 void TerminalFrontEnd::PrintKeys(const Window& window) {
@@ -107,9 +152,14 @@ void TerminalFrontEnd::PrintKeys(const Window& window) {
     if (button == nullptr || !button->Visible()) continue;
     const std::string key = KeyFor(*button);
     if (button->Enabled() && !key.empty()) line += "  [" + key + "] " + button->Caption();
+    // The line is up to date: a change already shown here is not printed again.
+    Drawn& drawn = drawn_[button];
+    drawn.enabled = button->Enabled();
+    drawn.text = button->Caption();
   }
   if (menuBar_ != nullptr) {
-    if (const Ref<MenuItem> quit = FindQuitItem(*menuBar_)) {
+    // Left out while the quit item is disabled, like a disabled button.
+    if (const Ref<MenuItem> quit = FindQuitItem(*menuBar_); quit && quit->Enabled()) {
       line += "  [" + std::string(1, kQuitKey) + "] " + quit->Text;
       if (!quit->KeyboardShortcut.empty()) line += " (" + KeyboardShortcutForDisplay(quit->KeyboardShortcut) + ")";
     }
@@ -234,6 +284,14 @@ void TerminalFrontEnd::Beep() {
 
 void TerminalFrontEnd::MenuBarInstalled(MenuBar& menuBar) { menuBar_ = &menuBar; }
 
+void TerminalFrontEnd::MenuItemChanged(MenuItem& item) {
+  // The quit item's key is in every window's keys line.
+  if (menuBar_ == nullptr || FindQuitItem(*menuBar_).get() != &item) return;
+  for (const Ref<Window>& window : OpenWindows()) {
+    if (window->Visible) PrintKeys(*window);
+  }
+}
+
 void TerminalFrontEnd::Update() {
   // Drawn in the windows' order, not in the order the changes came.
   const std::set<Control*> dirty = std::exchange(dirty_, {});
@@ -244,6 +302,31 @@ void TerminalFrontEnd::Update() {
   }
   // Also when nothing changed: the input of the line before may have been delivered.
   if (!dirty.empty() || !waitingLines_.empty()) RetryPendingLines();
+  CancelAfterTheScript();
+}
+
+// Once the script's input has ended and its every line has been carried out, nothing more
+// will press a button. A window that waits for the user would wait for ever, so it is ended
+// as its cancel button ends it: a modal window, which holds the program until it closes, or
+// any window while the program is at rest. A window whose cancel button is disabled is left
+// to the program's work, which ends it. A line still waiting may yet find its button (a device
+// that appears late lets the search dialog go on to the main window): nothing is cancelled
+// then.
+void TerminalFrontEnd::CancelAfterTheScript() {
+  if (!inputEnded_ || inputIsTerminal_ || cancelledAfterTheScript_ || !waitingLines_.empty() || InputPending()) return;
+  std::vector<Ref<Window>> candidates;
+  if (Window* modal = TopModalWindow()) {
+    candidates.emplace_back(modal);
+  } else if (AtRest()) {
+    candidates.assign(OpenWindows().rbegin(), OpenWindows().rend());
+  }
+  for (const Ref<Window>& window : candidates) {
+    if (PushButton* cancel = EnabledCancelButton(*window)) {
+      cancelledAfterTheScript_ = true;
+      PostInput(window, [cancel = Ref<PushButton>(cancel)] { cancel->Press(); });
+      return;
+    }
+  }
 }
 
 void TerminalFrontEnd::RetryPendingLines() {
@@ -251,19 +334,32 @@ void TerminalFrontEnd::RetryPendingLines() {
   // it meets the buttons as that input left them. A second "Startnext" typed ahead must wait
   // until the step the first one started has enabled the button again; taken at once, it
   // would find the button still enabled and its press would be lost.
-  while (!waitingLines_.empty() && !InputPending() && Perform(waitingLines_.front())) {
+  while (!waitingLines_.empty() && !InputPending()) {
+    // At rest, nothing but the user's input changes the windows, and that input waits behind
+    // this line: a line that nothing takes now never will be taken.
+    if (!Perform(waitingLines_.front())) {
+      if (!AtRest()) return;
+      ReportNotUnderstood(waitingLines_.front());
+    }
     waitingLines_.erase(waitingLines_.begin());
   }
+}
+
+void TerminalFrontEnd::ReportNotUnderstood(const std::string& line) {
+  std::fprintf(errors_, "not understood: %s\n", Shortened(line).c_str());
+  std::fflush(errors_);
 }
 
 void TerminalFrontEnd::ReadInput() {
   std::array<char, 256> buffer{};
   const ssize_t count = read(input_, buffer.data(), buffer.size());
+  if (count < 0 && (errno == EINTR || errno == EAGAIN)) return;
   if (count <= 0) {
-    // The end of the input: nothing more will come, so stop watching it.
-    if (count == 0 && inputSource_ != nullptr) {
-      CFRunLoopRemoveSource(CFRunLoopGetCurrent(), inputSource_, kCFRunLoopDefaultMode);
-    }
+    // The end of the input: nothing more will come, so stop watching it. A last line without
+    // its line end still counts.
+    if (inputSource_ != nullptr) CFRunLoopRemoveSource(CFRunLoopGetCurrent(), inputSource_, kCFRunLoopDefaultMode);
+    inputEnded_ = true;
+    if (!pendingInput_.empty()) TakeLine(std::exchange(pendingInput_, {}));
     return;
   }
   pendingInput_.append(buffer.data(), static_cast<size_t>(count));
@@ -284,7 +380,9 @@ void TerminalFrontEnd::TakeLine(std::string line) {
   line = Trimmed(line);
   if (line.empty()) return;
   if (!inputIsTerminal_) {
-    // A script types ahead: a line waits until a window shows its button.
+    // A script types ahead: a line waits until a window shows its button. A line that no
+    // window can ever take would hold up every line after it for good.
+    if (!CanEverMatch(line)) return ReportNotUnderstood(line);
     waitingLines_.push_back(line);
     RetryPendingLines();
     return;
@@ -299,7 +397,10 @@ bool TerminalFrontEnd::Perform(const std::string& line) {
 bool TerminalFrontEnd::PressByKey(const std::string& typed) {
   const std::string wanted = Lower(typed);
   if (menuBar_ != nullptr && wanted == std::string(1, kQuitKey)) {
-    if (Ref<MenuItem> quit = FindQuitItem(*menuBar_)) {
+    // While the quit item is disabled a script's "q" waits, like any line whose button is
+    // disabled, and is carried out once the item is enabled again. The program disables it
+    // for work that must not be cut short, so the line cannot cut that work short either.
+    if (Ref<MenuItem> quit = FindQuitItem(*menuBar_); quit && quit->Enabled()) {
       PostInput(nullptr, [quit] { quit->Choose(); });
       return true;
     }
@@ -311,6 +412,33 @@ bool TerminalFrontEnd::PressByKey(const std::string& typed) {
       if (KeyFor(*button) != wanted && Lower(button->Caption()) != wanted) continue;
       PostInput(window, [button = Ref<PushButton>(button)] { button->Press(); });
       return true;
+    }
+  }
+  return false;
+}
+
+bool TerminalFrontEnd::CanEverMatch(const std::string& line) {
+  const std::string wanted = Lower(line);
+  if (menuBar_ != nullptr && wanted == std::string(1, kQuitKey) && FindQuitItem(*menuBar_)) return true;
+  std::vector<Ref<Window>> windows = DeclaredWindowSamples();
+  // A program that did not declare its windows may show anything.
+  if (windows.empty()) return true;
+  windows.insert(windows.end(), OpenWindows().begin(), OpenWindows().end());
+  const size_t equals = line.find('=');
+  const std::string field = equals == std::string::npos ? std::string() : Trimmed(line.substr(0, equals));
+  for (const Ref<Window>& window : windows) {
+    // The keys a window's buttons get when it is the only one up; an open window's are known.
+    std::set<std::string> used{std::string(1, kQuitKey)};
+    for (const Ref<Control>& control : window->Controls()) {
+      if (dynamic_cast<const EditField*>(control.get()) != nullptr && !field.empty() && control->Name() == field) {
+        return true;
+      }
+      const auto* button = dynamic_cast<const PushButton*>(control.get());
+      if (button == nullptr) continue;
+      const auto known = keys_.find(button);
+      const std::string key = known != keys_.end() ? known->second : KeyAmong(button->Caption(), used);
+      used.insert(key);
+      if (Lower(button->Caption()) == wanted || key == wanted) return true;
     }
   }
   return false;

@@ -7,7 +7,11 @@
 // for Enter when the input is a terminal and is taken as read otherwise, so that a script can
 // drive the whole program through standard input. A script's line waits until what the line
 // before it did has reached the program and a button of that key or caption is enabled, so a
-// script can type ahead of the windows.
+// script can type ahead of the windows; a line that no window of the program can ever take, or
+// that nothing takes while the program rests waiting for the user, is reported on the error
+// stream and skipped. Once a script's input has ended and its every
+// line has been carried out, a window that waits for the user is cancelled (see
+// CancelAfterTheScript), so that the program ends instead of waiting for ever.
 #pragma once
 
 #include <cstdint>
@@ -26,9 +30,10 @@ class PushButton;
 
 class TerminalFrontEnd final : public FrontEnd {
  public:
-  // input: the descriptor the user types on; output: where the windows are shown. Installs
-  // itself as the front end while it lives.
-  TerminalFrontEnd(int input, std::FILE* output);
+  // input: the descriptor the user types on; output: where the windows are shown; errors:
+  // where a script's lines that nothing can take are reported. Installs itself as the front
+  // end while it lives.
+  TerminalFrontEnd(int input, std::FILE* output, std::FILE* errors = stderr);
   ~TerminalFrontEnd() override;
   TerminalFrontEnd(const TerminalFrontEnd&) = delete;
   TerminalFrontEnd& operator=(const TerminalFrontEnd&) = delete;
@@ -43,6 +48,7 @@ class TerminalFrontEnd final : public FrontEnd {
   void HideMessage(MessageBox& box) override;
   void Beep() override;
   void MenuBarInstalled(MenuBar& menuBar) override;
+  void MenuItemChanged(MenuItem& item) override;
   void Update() override;
 
   // Takes what the user typed; called when the input descriptor is readable.
@@ -66,15 +72,23 @@ class TerminalFrontEnd final : public FrontEnd {
   bool Perform(const std::string& line);
   bool PressByKey(const std::string& key);
   bool FillField(const std::string& line);
+  // Whether a window of the program may ever take the line: a key, caption or field of a
+  // declared window class or an open window, or the quit item's key.
+  bool CanEverMatch(const std::string& line);
+  void ReportNotUnderstood(const std::string& line);
+  void CancelAfterTheScript();
 
   int input_;
   std::FILE* output_;
+  std::FILE* errors_;
   bool outputIsTerminal_;
   bool inputIsTerminal_;
   FrontEnd* previous_;
   CFRunLoopSourceRef inputSource_ = nullptr;
   std::string pendingInput_;
   std::vector<std::string> waitingLines_;  // typed ahead by a script, for buttons to come
+  bool inputEnded_ = false;
+  bool cancelledAfterTheScript_ = false;
   MenuBar* menuBar_ = nullptr;
   std::vector<MessageBox*> boxes_;
   std::set<Control*> dirty_;

@@ -1,12 +1,16 @@
 #include "ui/application.h"
 
+#include <cstdio>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "alerts.h"
 #include "background_task.h"
+#include "system_log.h"
 #include "ui/event_loop.h"
 #include "ui/front_end.h"
+#include "ui/quit_signals.h"
 #include "ui/window.h"
 
 namespace fw {
@@ -20,6 +24,22 @@ Ref<Application>& Current() {
 std::optional<int>& QuitCode() {
   static std::optional<int> code;
   return code;
+}
+
+bool& Held() {
+  static bool held = false;
+  return held;
+}
+
+// A signal that asks the program to end, as it reaches the event loop.
+void EndSignalArrived(int number) {
+  if (!QuitHeld()) {
+    Quit(0);
+    return;
+  }
+  const std::string line = SignalName(number) + " noted: quitting is held until the work in progress has ended.";
+  std::fprintf(stderr, "%s\n", line.c_str());
+  System::DebugLog(line);
 }
 
 // A message box is modal: the program's handler waits in a nested event loop, in which
@@ -75,9 +95,20 @@ void Quit(int exitCode) {
 
 bool QuitRequested() { return QuitCode().has_value(); }
 
+void HoldQuit(bool held) {
+  Held() = held;
+  const Application* app = TheApplication();
+  if (app == nullptr || !app->MenuBar()) return;
+  if (const Ref<MenuItem> quit = FindQuitItem(*app->MenuBar())) quit->SetEnabled(!held);
+}
+
+bool QuitHeld() { return Held(); }
+
 int RunApplication() {
   QuitCode().reset();
+  Held() = false;
   const FrontEndServices services;
+  const QuitSignals signals(&EndSignalArrived);
   if (Ref<Application> app = Current()) {
     if (app->MenuBar()) CurrentFrontEnd().MenuBarInstalled(*app->MenuBar());
     app->Event_Open();

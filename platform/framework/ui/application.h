@@ -33,8 +33,16 @@ void ReleaseApplication();
 void Quit(int exitCode = 0);
 bool QuitRequested();
 
+// While quitting is held the user cannot end the program, for work that must not be cut
+// short (a device half written is worse than a wait): the menu bar's quit item is disabled,
+// and SIGINT, SIGTERM and SIGHUP are only noted. Quit still ends the program, so the work
+// itself ends it once it is done. Not held, those signals quit with 0 as the quit item does.
+void HoldQuit(bool held);
+bool QuitHeld();
+
 // Raises the application's Open event, runs the event loop until a quit is requested, then
-// closes every window. Returns the exit code. The caller then releases what it holds and
+// closes every window. SIGINT, SIGTERM and SIGHUP reach the program through the loop
+// meanwhile. Returns the exit code. The caller then releases what it holds and
 // the application object.
 int RunApplication();
 

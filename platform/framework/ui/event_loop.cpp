@@ -31,6 +31,7 @@ struct LoopState {
   std::deque<Input> input;
   std::vector<Timer*> timers;   // running ones, in the order they were scheduled
   std::vector<Window*> modals;  // nullptr: a message box
+  int handling = 0;             // input actions running, nested ones counted
 };
 
 // Never destroyed: a timer of a window still open when the process ends unschedules itself
@@ -56,6 +57,10 @@ bool DeliverOneInput() {
     queue.pop_front();
     if (next.window && !next.window->IsOpen()) continue;
     if (!Accepts(next.window.get())) continue;
+    ++State().handling;
+    struct Handled {
+      ~Handled() { --State().handling; }
+    } handled;
     next.action();
     return true;
   }
@@ -97,6 +102,8 @@ void PostInput(Ref<Window> window, std::function<void()> action) {
 }
 
 bool InputPending() { return !State().input.empty(); }
+
+bool HandlingInput() { return State().handling > 0; }
 
 void RunEventLoopPass() {
   if (QuitRequested()) return;

@@ -19,6 +19,8 @@ class Window;
 void PostInput(Ref<Window> window, std::function<void()> action);
 // Whether input is queued and not yet delivered.
 bool InputPending();
+// Whether the program's handler of an input runs now (a nested loop may run inside it).
+bool HandlingInput();
 
 // One pass: device and system events, the timers that are due, then one input event. When
 // there is nothing to do it first sleeps until the next timer is due or input comes.

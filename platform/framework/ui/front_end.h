@@ -15,6 +15,7 @@ namespace fw {
 
 class Control;
 class MenuBar;
+class MenuItem;
 class Window;
 
 // One modal message; the front end calls Dismiss when the user has closed it.
@@ -67,6 +68,8 @@ class FrontEnd {
   virtual std::optional<double> MaxWaitSeconds() { return std::nullopt; }
   // The event loop has nothing to do and no timer to wait for (tests act here).
   virtual void Idle() {}
+  // An item of the installed menu bar was enabled or disabled.
+  virtual void MenuItemChanged(MenuItem&) {}
 };
 
 // The front end the framework talks to; a silent one until the program installs its own.

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "ui/application.h"
+#include "ui/front_end.h"
 
 namespace fw {
 
@@ -17,7 +18,15 @@ Ref<MenuItem> MenuItem::Child(std::string_view name) const {
   return nullptr;
 }
 
-void QuitMenuItem::Choose() { Quit(0); }
+void MenuItem::SetEnabled(bool enabled) {
+  if (enabled_ == enabled) return;
+  enabled_ = enabled;
+  CurrentFrontEnd().MenuItemChanged(*this);
+}
+
+void QuitMenuItem::Choose() {
+  if (Enabled()) Quit(0);
+}
 
 std::string KeyboardShortcutForDisplay(std::string_view shortcut) {
   // The program was written where the command key leads the shortcuts; here Ctrl does.
@@ -32,6 +41,10 @@ Ref<MenuItem> FindMenuItem(const MenuItem& root, const std::function<bool(const 
     if (Ref<MenuItem> found = FindMenuItem(*child, matches)) return found;
   }
   return nullptr;
+}
+
+Ref<MenuItem> FindQuitItem(const MenuItem& root) {
+  return FindMenuItem(root, [](const MenuItem& item) { return dynamic_cast<const QuitMenuItem*>(&item) != nullptr; });
 }
 
 Ref<MenuItem> FindMenuItemByShortcut(const MenuItem& root, std::string_view display) {

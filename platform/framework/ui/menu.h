@@ -21,6 +21,10 @@ class MenuItem : public Object {
   std::string KeyboardShortcut;
   bool AutoEnable = true;
 
+  // A disabled item cannot be chosen; the front ends show it greyed out or leave it out.
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool enabled);
+
   bool IsSeparator() const { return Text == "-"; }
   void Append(Ref<MenuItem> item);
   // The direct child named name, or nullptr.
@@ -35,8 +39,10 @@ class MenuItem : public Object {
 
  private:
   std::vector<Ref<MenuItem>> children_;
+  bool enabled_ = true;
 };
 
+// Quits with 0 when chosen while it is enabled.
 class QuitMenuItem : public MenuItem {
  public:
   void Choose() override;
@@ -50,6 +56,9 @@ std::string KeyboardShortcutForDisplay(std::string_view shortcut);
 // The first item below root, at any depth and in menu order, that matches; nullptr when none
 // does.
 Ref<MenuItem> FindMenuItem(const MenuItem& root, const std::function<bool(const MenuItem&)>& matches);
+
+// The first quit item below root, or nullptr.
+Ref<MenuItem> FindQuitItem(const MenuItem& root);
 
 // The item, at any depth below root, whose shortcut is pressed as display (such as "Ctrl+Q"),
 // or nullptr.

@@ -17,6 +17,16 @@ std::vector<Ref<Window>>& Open() {
   return *windows;
 }
 
+struct DeclaredClass {
+  std::string name;
+  std::function<Ref<Window>()> make;
+};
+
+std::vector<DeclaredClass>& Declared() {
+  static std::vector<DeclaredClass> classes;
+  return classes;
+}
+
 }  // namespace
 
 Window::Window(std::string className) : className_(std::move(className)) {}
@@ -99,6 +109,14 @@ void Window::Build() {
   if (open_ && Visible) CurrentFrontEnd().WindowOpened(*this);
 }
 
+void Window::BuildSample() {
+  if (built_) return;
+  Layout();
+  built_ = true;
+  CreateControls();
+  StopTimers();
+}
+
 void Window::Show() {
   if (!built_) Build();
   if (!open_ || Visible) return;
@@ -144,6 +162,26 @@ Control* Window::FindControl(std::string_view name) const {
 }
 
 const std::vector<Ref<Window>>& OpenWindows() { return Open(); }
+
+void DeclareWindowClass(std::string_view className, std::function<Ref<Window>()> make) {
+  for (DeclaredClass& declared : Declared()) {
+    if (declared.name == className) {
+      declared.make = std::move(make);
+      return;
+    }
+  }
+  Declared().push_back(DeclaredClass{std::string(className), std::move(make)});
+}
+
+std::vector<Ref<Window>> DeclaredWindowSamples() {
+  std::vector<Ref<Window>> samples;
+  for (const DeclaredClass& declared : Declared()) {
+    Ref<Window> sample = declared.make();
+    sample->BuildSample();
+    samples.push_back(std::move(sample));
+  }
+  return samples;
+}
 
 Window* FindOpenWindow(std::string_view className) {
   for (const Ref<Window>& window : Open()) {

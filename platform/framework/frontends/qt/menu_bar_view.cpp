@@ -52,6 +52,8 @@ void AddItem(QMenu& menu, MenuItem& item) {
     return;
   }
   QAction* action = menu.addAction(ToQString(item.Text));
+  action->setObjectName(ToQString(item.Name));  // found again by name when the item changes
+  action->setEnabled(item.Enabled());
   if (!item.KeyboardShortcut.empty()) {
     action->setShortcut(
         QKeySequence(ToQString(KeyboardShortcutForDisplay(item.KeyboardShortcut)), QKeySequence::PortableText));
@@ -82,6 +84,10 @@ QMenuBar* MakeMenuBar(MenuBar& model, QWidget* parent) {
     for (const Ref<MenuItem>& item : title->Children()) AddItem(*menu, *item);
   }
   return bar;
+}
+
+void SyncMenuItem(QMenuBar& bar, const MenuItem& item) {
+  for (QAction* action : bar.findChildren<QAction*>(ToQString(item.Name))) action->setEnabled(item.Enabled());
 }
 
 }  // namespace fw

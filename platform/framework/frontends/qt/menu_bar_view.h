@@ -12,5 +12,7 @@ namespace fw {
 
 // A menu bar with the menus and items of model, a child of parent.
 QMenuBar* MakeMenuBar(MenuBar& model, QWidget* parent);
+// Enables or disables item's action in bar as the model's item is.
+void SyncMenuItem(QMenuBar& bar, const MenuItem& item);
 
 }  // namespace fw

@@ -139,6 +139,10 @@ void QtFrontEnd::MenuBarInstalled(MenuBar& menuBar) {
   for (const auto& [window, view] : state_->views) view->InstallMenuBar(menuBar);
 }
 
+void QtFrontEnd::MenuItemChanged(MenuItem& item) {
+  for (const auto& [window, view] : state_->views) view->SyncMenuItem(item);
+}
+
 void QtFrontEnd::Update() { RunQt(); }
 
 // Qt's signals only queue input (PostInput), so letting Qt run here starts no handler of the

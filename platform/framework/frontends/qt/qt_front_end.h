@@ -56,6 +56,7 @@ class QtFrontEnd final : public FrontEnd {
   void HideMessage(MessageBox& box) override;
   void Beep() override;
   void MenuBarInstalled(MenuBar& menuBar) override;
+  void MenuItemChanged(MenuItem& item) override;
   void Update() override;
   void Yield() override;
   std::optional<double> MaxWaitSeconds() override;

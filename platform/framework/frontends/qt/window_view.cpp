@@ -152,6 +152,10 @@ void WindowView::SyncControl(Control& control) {
   if (QWidget* widget = WidgetOf(control)) SyncControlWidget(control, *widget);
 }
 
+void WindowView::SyncMenuItem(const MenuItem& item) {
+  if (menuBar_ != nullptr) fw::SyncMenuItem(*menuBar_, item);
+}
+
 void WindowView::InstallMenuBar(MenuBar& menuBar) {
   if (!window_->MenuBarVisible) return;
   delete menuBar_;

@@ -46,6 +46,7 @@ class WindowView {
   void SyncWindow();
   void SyncControl(Control& control);
   void InstallMenuBar(MenuBar& menuBar);
+  void SyncMenuItem(const MenuItem& item);
 
   // From the frame: the user's actions.
   void UserResized(int contentWidth, int contentHeight);
