@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <sstream>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <thread>
 
+#include "background_process.h"
 #include "files.h"
 #include "program_tree.h"
 #include "scoped_env.h"
@@ -170,6 +172,35 @@ TEST(EndToEnd, ACorruptByteFailsTheVerificationNamingItsAddress) {
 
 // Unplugged while the packets go out: programming runs to its end, and the first read-back
 // request that gets no answer ends the update.
+// A device that sends reports of the wrong length without end, with the updater on a terminal,
+// where a message box waits for Enter: the first report's box stays up while thousands more
+// come, each logged and dropped. (Each used to open a box inside the one before, until the
+// stack ran out after about 9,000.) script(1) gives the updater a terminal of its own; its
+// output and debug log come back on one stream.
+TEST(EndToEnd, OnATerminalAFloodOfReportsOfTheWrongLengthKeepsOneBoxUp) {
+  ProgramTree tree;
+  tree.WriteUpdate(FirmwareFor({{0, 0x800, 0x1000}, {1, 0x10000, 64}}).intelHex);
+  tree.StartSimulator({"--flood", "63"});
+  std::vector<std::string> environment = tree.Environment();
+  environment.emplace_back("UPDATER_DEBUG_LOG_STDERR=1");
+  testsupport::BackgroundProcess updater(
+      {"/usr/bin/script", "-qfec", "'" + (tree.Bin() / "Updater").string() + "'", "/dev/null"}, environment, "",
+      /*keepInputOpen=*/true);
+  size_t dropped = 0;
+  size_t boxes = 0;
+  while (dropped < 20000) {
+    std::optional<std::string> line = updater.ReadLine(10s);
+    ASSERT_TRUE(line) << "the updater ended or fell silent after " << dropped << " dropped reports";
+    if (line->ends_with('\r')) line->pop_back();  // the terminal's line end
+    if (line->starts_with("Invalid data length received (63 bytes), dropped")) ++dropped;
+    if (*line == "Invalid data length received.") ++boxes;
+  }
+  EXPECT_EQ(boxes, 1u);
+  updater.Signal(SIGKILL);
+  updater.Finish(5s);
+  tree.StopSimulator();
+}
+
 TEST(EndToEnd, ADeviceThatVanishesWhileProgrammedEndsTheUpdateWithinSeconds) {
   ProgramTree tree;
   const Firmware firmware = FirmwareFor({{0, 0x800, 0x400}});
