@@ -164,7 +164,9 @@ void TerminalFrontEnd::PrintKeys(const Window& window) {
       if (!quit->KeyboardShortcut.empty()) line += " (" + KeyboardShortcutForDisplay(quit->KeyboardShortcut) + ")";
     }
   }
-  Print("  keys:" + line);
+  // While the window takes no input (the update runs, quitting is held) the user is told so,
+  // rather than shown an empty list.
+  Print("  keys:" + (line.empty() ? std::string(" none for now") : line));
 }
 
 void TerminalFrontEnd::WindowOpened(Window& window) {
