@@ -422,9 +422,11 @@ bool TerminalFrontEnd::PressByKey(const std::string& typed) {
 bool TerminalFrontEnd::CanEverMatch(const std::string& line) {
   const std::string wanted = Lower(line);
   if (menuBar_ != nullptr && wanted == std::string(1, kQuitKey) && FindQuitItem(*menuBar_)) return true;
-  std::vector<Ref<Window>> windows = DeclaredWindowSamples();
+  // Built once: the program's windows do not change while it runs.
+  if (!samples_) samples_ = DeclaredWindowSamples();
   // A program that did not declare its windows may show anything.
-  if (windows.empty()) return true;
+  if (samples_->empty()) return true;
+  std::vector<Ref<Window>> windows = *samples_;
   windows.insert(windows.end(), OpenWindows().begin(), OpenWindows().end());
   const size_t equals = line.find('=');
   const std::string field = equals == std::string::npos ? std::string() : Trimmed(line.substr(0, equals));

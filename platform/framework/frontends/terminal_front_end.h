@@ -17,10 +17,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "object.h"
 #include "os/run_loop.h"
 #include "ui/front_end.h"
 
@@ -87,6 +89,8 @@ class TerminalFrontEnd final : public FrontEnd {
   CFRunLoopSourceRef inputSource_ = nullptr;
   std::string pendingInput_;
   std::vector<std::string> waitingLines_;  // typed ahead by a script, for buttons to come
+  // A sample window of each class the program declared, for CanEverMatch.
+  std::optional<std::vector<Ref<Window>>> samples_;
   bool inputEnded_ = false;
   bool cancelledAfterTheScript_ = false;
   MenuBar* menuBar_ = nullptr;

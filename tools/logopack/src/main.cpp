@@ -17,27 +17,20 @@ namespace {
 constexpr int kExitBadInput = 1;
 constexpr int kExitUsage = 2;
 
-// What the program prints on standard output, and why the updater would refuse the logo
-// listed, for standard error.
-struct Output {
-  std::string text;
-  std::optional<std::string> refusal;
-};
-
-logopack::Result<Output> run(const logopack::Command& command) {
+// What the program prints on standard output and, for a logo the updater would refuse, why,
+// on standard error.
+logopack::Result<logopack::LogoListing> run(const logopack::Command& command) {
   return std::visit(
-      [](const auto& request) -> logopack::Result<Output> {
+      [](const auto& request) -> logopack::Result<logopack::LogoListing> {
         using Request = std::decay_t<decltype(request)>;
         if constexpr (std::is_same_v<Request, logopack::HelpRequest>) {
-          return Output{std::string(logopack::usageText()), std::nullopt};
+          return logopack::LogoListing{std::string(logopack::usageText()), std::nullopt};
         } else if constexpr (std::is_same_v<Request, logopack::PackRequest>) {
           auto written = logopack::packLogoFile(request);
           if (!written) return written.error();
-          return Output{written.value() + "\n", std::nullopt};
+          return logopack::LogoListing{written.value() + "\n", std::nullopt};
         } else {
-          auto listing = logopack::listLogoFile(request.logoFile);
-          if (!listing) return listing.error();
-          return Output{listing.value().text, listing.value().refusal};
+          return logopack::listLogoFile(request.logoFile);
         }
       },
       command);
