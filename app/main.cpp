@@ -1,6 +1,7 @@
 // The updater's executable: the runtime's start-up, a front end, then the application.
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -36,6 +37,10 @@ std::optional<FrontEndKind> ChosenFrontEnd() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The outputs go where the user sends them: a pipe whose reader has ended (`| head`) or a
+  // closed terminal must not end the program, least of all halfway through an update. A write
+  // to them fails and is dropped.
+  std::signal(SIGPIPE, SIG_IGN);
   const std::optional<FrontEndKind> kind = ChosenFrontEnd();
   if (!kind) {
     std::fputs("UPDATER_FRONTEND must be qt or terminal\n", stderr);

@@ -2,6 +2,7 @@
 // virtual time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <string>
@@ -247,7 +248,7 @@ TEST_F(FrameworkEventLoop, TheQuitItemAndItsShortcutQuitWithZero) {
 }
 
 TEST_F(FrameworkEventLoop, ASignalToEndQuitsWithZeroLikeTheQuitItem) {
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
     auto app = fw::MakeRef<CountingApp>();
     app->open = [&] {
       fw::ImplicitInstance<TestWindow>("TestWindow");
@@ -261,7 +262,8 @@ TEST_F(FrameworkEventLoop, ASignalToEndQuitsWithZeroLikeTheQuitItem) {
 }
 
 // Held, neither the quit item nor a signal ends the program; the signals are noted on the
-// error stream. The program's own Quit still ends it, and releasing the hold enables the item.
+// error stream, and the front end is told. The program's own Quit still ends it, and
+// releasing the hold enables the item.
 TEST_F(FrameworkEventLoop, WhileQuittingIsHeldOnlyTheProgramEndsItAndSignalsAreNoted) {
   auto app = fw::MakeRef<CountingApp>();
   app->SetMenuBar(MenuBarWithQuitItem());
@@ -273,7 +275,7 @@ TEST_F(FrameworkEventLoop, WhileQuittingIsHeldOnlyTheProgramEndsItAndSignalsAreN
     fw::HoldQuit(true);
     frontEnd.ChooseMenuItem("FileQuit");
     frontEnd.PressShortcut("Ctrl+Q");
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::raise(signal);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::raise(signal);
     window->timer->SetMode(fw::Timer::kSingle);
     window->timer->Action = [&] {
       seen.push_back(fw::QuitRequested() ? "quitting" : "going on");
@@ -289,9 +291,10 @@ TEST_F(FrameworkEventLoop, WhileQuittingIsHeldOnlyTheProgramEndsItAndSignalsAreN
   const std::string err = testing::internal::GetCapturedStderr();
   fw::ReleaseApplication();
   EXPECT_EQ(seen, (std::vector<std::string>{"going on", "item disabled", "item enabled"}));
-  for (const char* name : {"SIGINT", "SIGTERM", "SIGHUP"}) {
+  for (const char* name : {"SIGINT", "SIGTERM", "SIGHUP", "SIGQUIT"}) {
     EXPECT_NE(err.find(std::string(name) + " noted: quitting is held"), std::string::npos) << err;
   }
+  EXPECT_EQ(std::count(frontEnd.log.begin(), frontEnd.log.end(), "end signal noted"), 4);
 }
 
 TEST_F(FrameworkEventLoop, AScriptThatStopsActingEndsTheProgramInsteadOfHanging) {

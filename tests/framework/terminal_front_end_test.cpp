@@ -1,5 +1,6 @@
 // The terminal front end: what a user or a script sees and types, with input through a socket
-// pair and output into a memory stream.
+// pair (or a pseudo-terminal, for a user at a terminal) and output into a memory stream.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -75,7 +76,7 @@ class TerminalFrontEnd : public ::testing::Test {
     std::fclose(errors_);
     std::free(errorText_);
     close(input_[0]);
-    close(input_[1]);
+    if (input_[1] >= 0) close(input_[1]);
   }
 
   void Type(const std::string& text) { ASSERT_EQ(write(input_[1], text.data(), text.size()), static_cast<ssize_t>(text.size())); }
@@ -88,6 +89,24 @@ class TerminalFrontEnd : public ::testing::Test {
     return std::string(errorText_, errorSize_);
   }
   void EndInput() { ASSERT_EQ(shutdown(input_[1], SHUT_WR), 0); }
+  // From here on the user types on a terminal of the test's (input_[1] its master end).
+  void OnATerminal() {
+    frontEnd_.reset();
+    close(input_[0]);
+    close(input_[1]);
+    input_[1] = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(input_[1], 0);
+    ASSERT_EQ(grantpt(input_[1]), 0);
+    ASSERT_EQ(unlockpt(input_[1]), 0);
+    input_[0] = open(ptsname(input_[1]), O_RDWR | O_NOCTTY);
+    ASSERT_GE(input_[0], 0);
+    frontEnd_ = std::make_unique<fw::TerminalFrontEnd>(input_[0], output_, errors_);
+  }
+  // The terminal's window is closed: its input hangs up.
+  void CloseTheTerminal() {
+    close(input_[1]);
+    input_[1] = -1;
+  }
   void RunFor(fw::Milliseconds span) {
     const auto end = clock.now + span;
     fw::RunEventLoopUntil([&] { return clock.now >= end; });
@@ -226,6 +245,83 @@ TEST_F(TerminalFrontEnd, AfterTheScriptAWindowWaitingForTheUserIsCancelled) {
   panel->working = false;
   RunUntil([&] { return panel->stopped == 1; });
   EXPECT_EQ(panel->stopped, 1);
+  EXPECT_EQ(Reported(), "");
+}
+
+// On a terminal a box waits for Enter, until no one is there to read it: once a signal has
+// asked the program to end, the box up and every later one are taken as read.
+TEST_F(TerminalFrontEnd, OnATerminalABoxWaitsForEnterUntilASignalAsksTheProgramToEnd) {
+  OnATerminal();
+  auto panel = fw::ImplicitInstance<Panel>("Panel");
+  fw::MessageBox read("Invalid data length received.");
+  frontEnd_->ShowMessage(read);
+  RunFor(fw::Milliseconds{500});
+  EXPECT_FALSE(read.Dismissed());
+  Type("\n");
+  RunUntil([&] { return read.Dismissed(); });
+  EXPECT_TRUE(read.Dismissed());
+
+  fw::MessageBox up("Invalid data length received.");
+  frontEnd_->ShowMessage(up);
+  frontEnd_->EndSignalNoted();
+  EXPECT_TRUE(up.Dismissed());
+  fw::MessageBox last("Update installed.");
+  frontEnd_->ShowMessage(last);
+  EXPECT_TRUE(last.Dismissed());
+  EXPECT_NE(Shown().find("+--\nInvalid data length received.\n+-- press Enter\n+--\nUpdate installed.\n+--\n"),
+            std::string::npos)
+      << Shown();
+}
+
+// A closed terminal: the box up and every later one are taken as read, and the window that
+// waits for the user is cancelled, as after a script's end; the program ends.
+TEST_F(TerminalFrontEnd, WhenTheTerminalIsClosedBoxesAreTakenAsReadAndTheWaitingWindowIsCancelled) {
+  OnATerminal();
+  auto panel = fw::ImplicitInstance<Panel>("Panel");
+  fw::MessageBox up("Failed to get answer from device.");
+  frontEnd_->ShowMessage(up);
+  RunFor(fw::Milliseconds{500});
+  EXPECT_FALSE(up.Dismissed());
+  EXPECT_EQ(panel->stopped, 0);
+  CloseTheTerminal();
+  RunUntil([&] { return up.Dismissed() && panel->stopped == 1; });
+  EXPECT_TRUE(up.Dismissed());
+  EXPECT_EQ(panel->stopped, 1);
+  fw::MessageBox later("Verify failed. Please try again.");
+  frontEnd_->ShowMessage(later);
+  EXPECT_TRUE(later.Dismissed());
+}
+
+// A modal window that puts up a box while it waits (a search that has found nothing says so)
+// asks for the user. Once the script has ended, no one will answer: the window is cancelled,
+// even though a line still waits for its button.
+TEST_F(TerminalFrontEnd, AfterTheScriptAModalWindowThatAskedForTheUserIsCancelled) {
+  auto panel = fw::ImplicitInstance<Panel>("Panel");
+  panel->start->SetEnabled(false);
+  panel->stop->Action = [&] {
+    ++panel->stopped;
+    panel->Close();
+  };
+  Type("Start\n");
+  int fired = 0;
+  int stoppedBeforeTheEnd = -1;
+  panel->work->SetMode(fw::Timer::kMultiple);
+  panel->work->Action = [&] {
+    ++fired;
+    if (fired == 1) {
+      fw::MessageBox box("Nothing found.");
+      fw::CurrentFrontEnd().ShowMessage(box);
+    } else if (fired == 5) {
+      stoppedBeforeTheEnd = panel->stopped;
+      EndInput();
+    } else if (fired == 50) {
+      panel->Close();  // the test's bound
+    }
+  };
+  panel->ShowModal();
+  EXPECT_EQ(stoppedBeforeTheEnd, 0) << "the script may still type";
+  EXPECT_EQ(panel->stopped, 1);
+  EXPECT_EQ(panel->started, 0);
   EXPECT_EQ(Reported(), "");
 }
 

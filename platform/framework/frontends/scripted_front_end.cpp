@@ -125,6 +125,8 @@ void ScriptedFrontEnd::HideMessage(MessageBox& box) {
 
 void ScriptedFrontEnd::Beep() { log.push_back("beep"); }
 
+void ScriptedFrontEnd::EndSignalNoted() { log.push_back("end signal noted"); }
+
 void ScriptedFrontEnd::MenuBarInstalled(MenuBar& menuBar) { menuBar_ = &menuBar; }
 
 void ScriptedFrontEnd::Update() {

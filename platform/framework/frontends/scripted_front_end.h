@@ -30,7 +30,7 @@ class ScriptedFrontEnd final : public FrontEnd {
   // Every message box's text, in order.
   std::vector<std::string> messages;
   // What happened, in order: "open <class>", "modal <class>", "close <class>", "message <text>",
-  // "beep".
+  // "beep", "end signal noted".
   std::vector<std::string> log;
   // Each immediate redraw: "<control> <text or value>".
   std::vector<std::string> redraws;
@@ -76,6 +76,7 @@ class ScriptedFrontEnd final : public FrontEnd {
   void MenuBarInstalled(MenuBar& menuBar) override;
   void Update() override;
   void Idle() override;
+  void EndSignalNoted() override;
 
  private:
   void Acted() { idlePassesWithoutAction_ = 0; }

@@ -1,5 +1,6 @@
 #include "frontends/terminal_front_end.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -99,8 +100,8 @@ std::string TitleLine(const Window& window) {
   return "== " + EscapeControlCharacters(window.Title(), LineEnds::Escape) + " ==";
 }
 
-void InputReady(int /*descriptor*/, short /*revents*/, void* info) {
-  static_cast<TerminalFrontEnd*>(info)->ReadInput();
+void InputReady(int /*descriptor*/, short revents, void* info) {
+  static_cast<TerminalFrontEnd*>(info)->ReadInput(revents);
 }
 
 }  // namespace
@@ -192,6 +193,7 @@ void TerminalFrontEnd::WindowOpened(Window& window) {
 }
 
 void TerminalFrontEnd::WindowClosed(Window& window) {
+  if (&window == askingWindow_) askingWindow_ = nullptr;
   for (const Ref<Control>& control : window.Controls()) {
     dirty_.erase(control.get());
     drawn_.erase(control.get());
@@ -268,16 +270,34 @@ void TerminalFrontEnd::ShowMessage(MessageBox& box) {
   Update();  // the windows behind the box show their latest state
   Print("+--");
   Print(box.Text());
-  if (inputIsTerminal_) {
+  if (!BoxesTakenAsRead()) {
     Print("+-- press Enter");
     boxes_.push_back(&box);
-  } else {
-    Print("+--");
-    box.Dismiss();
+    return;
+  }
+  Print("+--");
+  box.Dismiss();
+  // A box that comes while a modal window waits for the user (a search that found nothing
+  // says so) asks for the user: see CancelAfterTheScript.
+  if (Window* modal = TopModalWindow(); modal != nullptr && EnabledCancelButton(*modal) != nullptr) {
+    askingWindow_ = modal;
   }
 }
 
 void TerminalFrontEnd::HideMessage(MessageBox& box) { std::erase(boxes_, &box); }
+
+bool TerminalFrontEnd::BoxesTakenAsRead() const { return !inputIsTerminal_ || inputEnded_ || endSignalNoted_; }
+
+void TerminalFrontEnd::TakeBoxesAsRead() {
+  for (MessageBox* box : std::exchange(boxes_, {})) box->Dismiss();
+}
+
+void TerminalFrontEnd::EndSignalNoted() {
+  // The user asked the program to end: the work goes on to its end, and its last message
+  // must not hold the program, least of all on a terminal that has been closed.
+  endSignalNoted_ = true;
+  TakeBoxesAsRead();
+}
 
 void TerminalFrontEnd::Beep() {
   std::fputc('\a', output_);
@@ -307,17 +327,20 @@ void TerminalFrontEnd::Update() {
   CancelAfterTheScript();
 }
 
-// Once the script's input has ended and its every line has been carried out, nothing more
-// will press a button. A window that waits for the user would wait for ever, so it is ended
-// as its cancel button ends it: a modal window, which holds the program until it closes, or
-// any window while the program is at rest. A window whose cancel button is disabled is left
-// to the program's work, which ends it. A line still waiting may yet find its button (a device
-// that appears late lets the search dialog go on to the main window): nothing is cancelled
-// then.
+// Once the input has ended (a script's end, or a terminal's: Ctrl+D, or the terminal closed)
+// and its every line has been carried out, nothing more will press a button. A window that
+// waits for the user would wait for ever, so it is ended as its cancel button ends it: a modal
+// window, which holds the program until it closes, or any window while the program is at
+// rest. A window whose cancel button is disabled is left to the program's work, which ends it.
+// A line still waiting may yet find its button (a device that appears late lets the search
+// dialog go on to the main window): nothing is cancelled then, unless the modal window has
+// put up a box while it waited. It asks for the user then, who is not there to answer.
 void TerminalFrontEnd::CancelAfterTheScript() {
-  if (!inputEnded_ || inputIsTerminal_ || cancelledAfterTheScript_ || !waitingLines_.empty() || InputPending()) return;
+  if (!inputEnded_ || cancelledAfterTheScript_ || InputPending()) return;
+  Window* modal = TopModalWindow();
+  if (!waitingLines_.empty() && (modal == nullptr || modal != askingWindow_)) return;
   std::vector<Ref<Window>> candidates;
-  if (Window* modal = TopModalWindow()) {
+  if (modal != nullptr) {
     candidates.emplace_back(modal);
   } else if (AtRest()) {
     candidates.assign(OpenWindows().rbegin(), OpenWindows().rend());
@@ -352,15 +375,19 @@ void TerminalFrontEnd::ReportNotUnderstood(const std::string& line) {
   std::fflush(errors_);
 }
 
-void TerminalFrontEnd::ReadInput() {
+void TerminalFrontEnd::ReadInput(short revents) {
   std::array<char, 256> buffer{};
   const ssize_t count = read(input_, buffer.data(), buffer.size());
-  if (count < 0 && (errno == EINTR || errno == EAGAIN)) return;
+  // A read that would wait, on a descriptor that has hung up, would be tried for ever.
+  const bool hungUp = (revents & (POLLHUP | POLLERR)) != 0;
+  if (count < 0 && (errno == EINTR || (errno == EAGAIN && !hungUp))) return;
   if (count <= 0) {
-    // The end of the input: nothing more will come, so stop watching it. A last line without
-    // its line end still counts.
+    // The end of the input (a terminal's too: EOF, or EIO once it is closed): nothing more will
+    // come, so stop watching it. No one is left to read a box: the ones up are taken as read.
+    // A last line without its line end still counts.
     if (inputSource_ != nullptr) CFRunLoopRemoveSource(CFRunLoopGetCurrent(), inputSource_, kCFRunLoopDefaultMode);
     inputEnded_ = true;
+    TakeBoxesAsRead();
     if (!pendingInput_.empty()) TakeLine(std::exchange(pendingInput_, {}));
     return;
   }

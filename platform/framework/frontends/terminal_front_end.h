@@ -5,13 +5,16 @@
 // The user types a line: the key shown next to an enabled button (or its caption) presses
 // it, the quit item's key quits, "<field>=<text>" fills an edit field. A message box waits
 // for Enter when the input is a terminal and is taken as read otherwise, so that a script can
-// drive the whole program through standard input. A script's line waits until what the line
-// before it did has reached the program and a button of that key or caption is enabled, so a
-// script can type ahead of the windows; a line that no window of the program can ever take, or
-// that nothing takes while the program rests waiting for the user, is reported on the error
-// stream and skipped. Once a script's input has ended and its every
-// line has been carried out, a window that waits for the user is cancelled (see
-// CancelAfterTheScript), so that the program ends instead of waiting for ever.
+// drive the whole program through standard input. It is taken as read on a terminal too once
+// no one is there to read it: the terminal's input has ended or hung up (the terminal was
+// closed), or a signal asked the program to end while it held quitting. A script's line waits
+// until what the line before it did has reached the program and a button of that key or
+// caption is enabled, so a script can type ahead of the windows; a line that no window of the
+// program can ever take, or that nothing takes while the program rests waiting for the user,
+// is reported on the error stream and skipped. Once the input has ended (a script's, or a
+// terminal's) and its every line has been carried out, a window that waits for the user is
+// cancelled, and so is a modal window that put up a box while it waited, even with lines
+// still waiting (see CancelAfterTheScript): the program ends instead of waiting for ever.
 #pragma once
 
 #include <cstdint>
@@ -52,9 +55,11 @@ class TerminalFrontEnd final : public FrontEnd {
   void MenuBarInstalled(MenuBar& menuBar) override;
   void MenuItemChanged(MenuItem& item) override;
   void Update() override;
+  void EndSignalNoted() override;
 
-  // Takes what the user typed; called when the input descriptor is readable.
-  void ReadInput();
+  // Takes what the user typed; called when the input descriptor is readable (revents: what
+  // poll saw on it).
+  void ReadInput(short revents);
 
  private:
   struct Drawn {
@@ -79,6 +84,8 @@ class TerminalFrontEnd final : public FrontEnd {
   bool CanEverMatch(const std::string& line);
   void ReportNotUnderstood(const std::string& line);
   void CancelAfterTheScript();
+  bool BoxesTakenAsRead() const;
+  void TakeBoxesAsRead();
 
   int input_;
   std::FILE* output_;
@@ -92,7 +99,10 @@ class TerminalFrontEnd final : public FrontEnd {
   // A sample window of each class the program declared, for CanEverMatch.
   std::optional<std::vector<Ref<Window>>> samples_;
   bool inputEnded_ = false;
+  bool endSignalNoted_ = false;
   bool cancelledAfterTheScript_ = false;
+  // The modal window that was up when a box was taken as read: it asked for the user.
+  Window* askingWindow_ = nullptr;
   MenuBar* menuBar_ = nullptr;
   std::vector<MessageBox*> boxes_;
   std::set<Control*> dirty_;

@@ -40,6 +40,7 @@ void EndSignalArrived(int number) {
   const std::string line = SignalName(number) + " noted: quitting is held until the work in progress has ended.";
   std::fprintf(stderr, "%s\n", line.c_str());
   System::DebugLog(line);
+  CurrentFrontEnd().EndSignalNoted();
 }
 
 // A message box is modal: the program's handler waits in a nested event loop, in which

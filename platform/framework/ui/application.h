@@ -35,15 +35,16 @@ bool QuitRequested();
 
 // While quitting is held the user cannot end the program, for work that must not be cut
 // short (a device half written is worse than a wait): the menu bar's quit item is disabled,
-// and SIGINT, SIGTERM and SIGHUP are only noted. Quit still ends the program, so the work
-// itself ends it once it is done. Not held, those signals quit with 0 as the quit item does.
+// and SIGINT, SIGTERM, SIGHUP and SIGQUIT are only noted (a line on stderr and in the debug
+// log; the front end is told, see FrontEnd::EndSignalNoted). Quit still ends the program, so
+// the work itself ends it once it is done. Not held, those signals quit with 0 as the quit
+// item does.
 void HoldQuit(bool held);
 bool QuitHeld();
 
 // Raises the application's Open event, runs the event loop until a quit is requested, then
-// closes every window. SIGINT, SIGTERM and SIGHUP reach the program through the loop
-// meanwhile. Returns the exit code. The caller then releases what it holds and
-// the application object.
+// closes every window. The signals to end reach the program through the loop meanwhile.
+// Returns the exit code. The caller then releases what it holds and the application object.
 int RunApplication();
 
 }  // namespace fw

@@ -70,6 +70,9 @@ class FrontEnd {
   virtual void Idle() {}
   // An item of the installed menu bar was enabled or disabled.
   virtual void MenuItemChanged(MenuItem&) {}
+  // A signal asked the program to end while quitting was held: the work goes on to its end,
+  // then the program ends. Whoever sent it waits for nothing more from the program.
+  virtual void EndSignalNoted() {}
 };
 
 // The front end the framework talks to; a silent one until the program installs its own.

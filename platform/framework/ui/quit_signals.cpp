@@ -11,7 +11,7 @@
 namespace fw {
 namespace {
 
-constexpr std::array<int, 3> kQuitSignals{SIGINT, SIGTERM, SIGHUP};
+constexpr std::array<int, 4> kQuitSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 // The write end for the handler; -1 while no QuitSignals lives.
 volatile sig_atomic_t writeEnd = -1;
@@ -64,6 +64,7 @@ std::string SignalName(int number) {
     case SIGINT: return "SIGINT";
     case SIGTERM: return "SIGTERM";
     case SIGHUP: return "SIGHUP";
+    case SIGQUIT: return "SIGQUIT";
     default: return "signal " + std::to_string(number);
   }
 }

@@ -1,7 +1,10 @@
-// The signals that ask a process to end (SIGINT, SIGTERM, SIGHUP), delivered to the program
-// through the main run loop: the handler only writes the signal's number to a pipe, and the
-// run loop's source for that pipe hands it on between two pieces of the program's work, never
-// in the middle of one.
+// The signals that ask a process to end (SIGINT, SIGTERM, SIGHUP, and SIGQUIT, the terminal's
+// Ctrl+\), delivered to the program through the main run loop: the handler only writes the
+// signal's number to a pipe, and the run loop's source for that pipe hands it on from the next
+// pass of the loop. That pass may run in the middle of the program's work: a read that waits
+// for a device's answer runs passes (WaitNextEvent) inside the handler that called it. So
+// `arrived` must only note the signal or ask the program to quit; the handler it interrupted
+// goes on to its end, and only then does the event loop stop.
 #pragma once
 
 #include <functional>
@@ -28,7 +31,7 @@ class QuitSignals {
   CFRunLoopSourceRef source_ = nullptr;
 };
 
-// "SIGINT", "SIGTERM", "SIGHUP", else "signal <number>".
+// "SIGINT", "SIGTERM", "SIGHUP", "SIGQUIT", else "signal <number>".
 std::string SignalName(int number);
 
 }  // namespace fw
