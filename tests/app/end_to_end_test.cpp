@@ -230,15 +230,17 @@ TEST(EndToEnd, WhenItsScriptHasEndedTheUpdaterEndsOnceWhatItTypedIsCarriedOut) {
   EXPECT_EQ(noDevice.exitCode, 0) << noDevice.out << noDevice.err;
   EXPECT_LT(noDevice.took, 5s);
 
-  // The device is plugged in seconds after the script has ended, when the search dialog has
-  // polled for it in vain: the script's "s" still waits for Start, so the search goes on.
+  // The device is plugged in 6 s after the start, when the script has ended and the search
+  // dialog has polled for it in vain, but before it says "No device found." (10 s): the
+  // script's "s" still waits for Start, so the search goes on.
   std::vector<std::string> options = RegionOptions(firmware.regions);
   options.insert(options.end(), {"--initial-fill", "0x5A"});
-  const ProgramRun late = tree.RunUpdaterActingOn("s\n", "[c] Cancel", [&](testsupport::BackgroundProcess& updater) {
+  const auto start = std::chrono::steady_clock::now();
+  const ProgramRun late = tree.RunUpdaterActingOn("s\n", {{"[c] Cancel", [&](testsupport::BackgroundProcess& updater) {
     updater.CloseInput();
-    std::this_thread::sleep_for(2500ms);
+    std::this_thread::sleep_until(start + 6s);
     tree.StartSimulator(options);
-  }, 30s);
+  }}}, 30s);
   EXPECT_EQ(late.exitCode, 0) << late.out << late.err;
   EXPECT_TRUE(Shows(late, kInstalled)) << late.out;
   tree.StopSimulator();

@@ -17,6 +17,7 @@
 
 #include "files.h"
 #include "program_tree.h"
+#include "scoped_env.h"
 #include "ui/quit_signals.h"
 #include "user_messages.h"
 
@@ -29,23 +30,34 @@ using std::chrono::milliseconds;
 constexpr uint8_t kOldFirmware = 0x5A;  // every byte of the device's memory before the update
 
 // What the device's memory holds once the updater has ended: as it was, or the firmware's
-// first `written` bytes (counted over the regions in order) with the rest erased.
+// first `written` bytes (counted over the regions in order) with the rest erased. readBack:
+// the traffic shows that every region was read back to its end (where the user sees no
+// verdict, the output being gone).
 struct Memory {
   bool untouched;
   size_t written;
+  bool readBack = false;
 };
 constexpr Memory kUntouched{true, 0};
 constexpr Memory kErased{false, 0};
 constexpr Memory kUpdated{false, std::numeric_limits<size_t>::max()};
+constexpr Memory kVerified{false, std::numeric_limits<size_t>::max(), true};
 constexpr Memory Written(size_t bytes) { return {false, bytes}; }
 
+// Who goes away once the interruption's text shows, before the user acts: the reader of the
+// updater's standard output (as `| head` does once it has its lines) or of its error stream,
+// or the terminal the updater runs on (its window is closed).
+enum class Gone { kNobody, kOutputReader, kErrorReader, kTerminal };
+
 // The user tries to end the updater once its output holds shownText: types a line (such as
-// "q") or sends a signal. typedFirst is what the script has typed before.
+// "q") or sends a signal. typedFirst is what the script has typed before; on a terminal the
+// user types it once the main window shows its Start.
 struct Interruption {
   std::string shownText;
   std::string typed;
   int signal = 0;
   std::string typedFirst = "s\n";
+  Gone gone = Gone::kNobody;
 };
 
 struct FaultCase {
@@ -59,6 +71,8 @@ struct FaultCase {
   Interruption interruption = {};
   // The update's firmware text made from the one that fills the regions; nullptr: that one.
   std::string (*firmwareText)(const std::string& fitting) = nullptr;
+  // false: the update is for another product than the simulator plays; no device of its ids.
+  bool attached = true;
 
   friend void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
 };
@@ -112,14 +126,45 @@ std::vector<std::string> Repeated(size_t count, const std::string& text, std::ve
 }
 
 const std::string kInvalidLength = "Invalid data length received.";
+const std::string kMainWindowKeys = "  keys:  [a] Abbrechen  [s] Start  [q] Beenden (Ctrl+Q)\n";
+
+void GoAway(Gone gone, testsupport::BackgroundProcess& updater) {
+  switch (gone) {
+    case Gone::kNobody: break;
+    case Gone::kOutputReader: updater.CloseOutput(); break;
+    case Gone::kErrorReader: updater.CloseErrors(); break;
+    // The test holds the terminal's only ends: closing them closes the terminal.
+    case Gone::kTerminal:
+      updater.CloseInput();
+      updater.CloseOutput();
+      break;
+  }
+}
+
+// The read-back requests (GET_DATA) in the simulator's traffic log, and the number a full
+// verification of the regions sends, 56 bytes each.
+size_t ReadBackRequests(const std::string& traffic) {
+  size_t requests = 0;
+  std::istringstream lines(traffic);
+  for (std::string line; std::getline(lines, line);) requests += line.starts_with("OUT 07") ? 1 : 0;
+  return requests;
+}
+size_t FullReadBack(const std::vector<Region>& regions) {
+  size_t requests = 0;
+  for (const Region& region : regions) requests += region.type == 3 ? 0 : (region.size + 55) / 56;
+  return requests;
+}
 
 class FaultMatrix : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(FaultMatrix, EndsInAMessageAndABoundedExit) {
   const FaultCase& c = GetParam();
+  // Every writer to the error stream has something to write, where its reader goes away.
+  const testsupport::ScopedEnv debugLog("UPDATER_DEBUG_LOG_STDERR", "1");
   ProgramTree tree;
   const Firmware firmware = FirmwareFor(c.regions);
-  tree.WriteUpdate(c.firmwareText ? c.firmwareText(firmware.intelHex) : firmware.intelHex);
+  tree.WriteUpdate(c.firmwareText ? c.firmwareText(firmware.intelHex) : firmware.intelHex, 0x1234,
+                   c.attached ? 0x5678 : 0x5679);
   std::vector<std::string> options{"--initial-fill", std::to_string(kOldFirmware)};
   const std::vector<std::string> layout = RegionOptions(c.regions);
   options.insert(options.end(), layout.begin(), layout.end());
@@ -127,13 +172,22 @@ TEST_P(FaultMatrix, EndsInAMessageAndABoundedExit) {
   tree.StartSimulator(options);
 
   const Interruption& user = c.interruption;
-  const ProgramRun run =
-      user.shownText.empty()
-          ? tree.RunUpdater("s\n", c.latest + 30s)
-          : tree.RunUpdaterActingOn(user.typedFirst, user.shownText, [&](testsupport::BackgroundProcess& updater) {
-              updater.WriteInput(user.typed);
-              if (user.signal != 0) updater.Signal(user.signal);
-            }, c.latest + 30s);
+  const bool onTerminal = user.gone == Gone::kTerminal;
+  std::string input = user.shownText.empty() ? "s\n" : user.typedFirst;
+  std::vector<ProgramTree::UserStep> steps;
+  if (onTerminal && !input.empty()) {
+    // A terminal takes a line as it comes: the user types once the button is there.
+    steps.push_back({kMainWindowKeys, [typed = std::exchange(input, {})](auto& updater) { updater.WriteInput(typed); }});
+  }
+  if (!user.shownText.empty()) {
+    steps.push_back({user.shownText, [&](testsupport::BackgroundProcess& updater) {
+                       GoAway(user.gone, updater);
+                       updater.WriteInput(user.typed);
+                       if (user.signal != 0) updater.Signal(user.signal);
+                     }});
+  }
+  const ProgramRun run = tree.RunUpdaterActingOn(input, steps, c.latest + 30s,
+                                                 onTerminal ? testsupport::Streams::kTerminal : testsupport::Streams::kPipes);
   const std::string simulatorErr = tree.StopSimulator();
 
   EXPECT_EQ(run.exitCode, 0) << "killed after the time-out or ended by a signal\n" << run.out << run.err;
@@ -143,14 +197,20 @@ TEST_P(FaultMatrix, EndsInAMessageAndABoundedExit) {
   EXPECT_GE(run.took, c.earliest);
   EXPECT_LT(run.took, c.latest);
   EXPECT_EQ(ReadMemoryDump(tree.MemoryDump()), Expected(c.memory, firmware));
-  // A signal that came while quitting was held is noted; one before ends the program at once.
-  if (user.signal != 0 && !c.memory.untouched) {
+  const std::string traffic = testsupport::ReadFile(tree.Traffic());
+  if (c.memory.readBack) {
+    EXPECT_EQ(ReadBackRequests(traffic), FullReadBack(c.regions));
+  }
+  // A signal that came while quitting was held is noted (where the error stream is still
+  // read); one before ends the program at once.
+  const bool noted = user.signal != 0 && !c.memory.untouched;
+  if (noted && user.gone != Gone::kErrorReader) {
     EXPECT_NE(run.err.find(fw::SignalName(user.signal) + " noted"), std::string::npos) << run.err;
-  } else {
+  } else if (!noted) {
     EXPECT_EQ(run.err.find("noted"), std::string::npos) << run.err;
   }
-  if (user.signal != 0 && c.memory.untouched) {
-    EXPECT_EQ(testsupport::ReadFile(tree.Traffic()), "") << "nothing sent";
+  if (c.memory.untouched && (user.signal != 0 || user.gone != Gone::kNobody || !c.attached)) {
+    EXPECT_EQ(traffic, "") << "nothing sent";
   }
   RecordProperty("exit_ms", static_cast<int>(run.took.count()));
 }
@@ -256,7 +316,33 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"SigtermWhileProgramming", {"--pace"}, {kInstalled}, kUpdated, 0s, 20s, kLargerRegion,
                   {kProgramming, "", SIGTERM}},
         FaultCase{"SigtermBeforeTheStart", {}, {}, kUntouched, 0s, 10s, kOneRegion,
-                  {"  keys:  [a] Abbrechen  [s] Start  [q] Beenden (Ctrl+Q)\n", "", SIGTERM, ""}}),
+                  {kMainWindowKeys, "", SIGTERM, ""}},
+        // Ctrl+\ on a terminal: held as Ctrl+C is.
+        FaultCase{"SigquitDuringTheErase", {"--erase-ms", "3000"}, {kInstalled}, kUpdated, 3s, 20s, kOneRegion,
+                  {kQuittingHeld, "", SIGQUIT}},
+        FaultCase{"SigquitBeforeTheStart", {}, {}, kUntouched, 0s, 10s, kOneRegion, {kMainWindowKeys, "", SIGQUIT, ""}}),
+    [](const auto& info) { return info.param.name; });
+
+// The updater always ends, and never cuts the update short: the reader of an output goes
+// away (a write fails and is dropped), the terminal is closed (SIGHUP, its input ends; a box
+// is taken as read, the failure's too), or a script waits for a device that is not there.
+INSTANTIATE_TEST_SUITE_P(
+    Ends, FaultMatrix,
+    ::testing::Values(
+        FaultCase{"OutputReaderGoneWhileProgramming", {"--pace"}, {}, kVerified, 0s, 20s, kLargerRegion,
+                  {kProgramming, "", 0, "s\n", Gone::kOutputReader}},
+        // The signal's note, the line not understood and the debug log all write to it.
+        FaultCase{"ErrorReaderGoneAndSigintDuringTheErase", {"--erase-ms", "3000"}, {kInstalled}, kVerified, 3s, 20s,
+                  kOneRegion, {kQuittingHeld, "hello\n", SIGINT, "s\n", Gone::kErrorReader}},
+        FaultCase{"TerminalClosedDuringTheErase", {"--erase-ms", "3000"}, {}, kVerified, 3s, 20s, kOneRegion,
+                  {kQuittingHeld, "", 0, "s\n", Gone::kTerminal}},
+        FaultCase{"TerminalClosedThenUnpluggedWhileProgramming", {"--erase-ms", "3000", "--vanish-after", "6"}, {},
+                  Written(3 * 56), 7s, 25s, kOneRegion, {kQuittingHeld, "", 0, "s\n", Gone::kTerminal}},
+        FaultCase{"TerminalClosedBeforeTheStart", {}, {}, kUntouched, 0s, 10s, kOneRegion,
+                  {kMainWindowKeys, "", 0, "", Gone::kTerminal}},
+        // The script's "s" waits for Start; the search gives up with its message, as Cancel.
+        FaultCase{"ScriptWithNoDevice", {}, {"No device found."}, kUntouched, 10s, 25s, kOneRegion, {}, nullptr,
+                  false}),
     [](const auto& info) { return info.param.name; });
 
 }  // namespace

@@ -69,24 +69,27 @@ std::string ProgramTree::StopSimulator() {
 }
 
 ProgramRun ProgramTree::RunUpdater(const std::string& input, std::chrono::milliseconds timeout) {
-  return RunUpdaterActingOn(input, {}, {}, timeout);
+  return RunUpdaterActingOn(input, {}, timeout);
 }
 
-ProgramRun ProgramTree::RunUpdaterActingOn(const std::string& input, const std::string& shownText,
-                                           const std::function<void(testsupport::BackgroundProcess&)>& act,
-                                           std::chrono::milliseconds timeout) {
+ProgramRun ProgramTree::RunUpdaterActingOn(const std::string& input, const std::vector<UserStep>& steps,
+                                           std::chrono::milliseconds timeout, testsupport::Streams streams) {
   const Clock::time_point start = Clock::now();
-  testsupport::BackgroundProcess updater({(bin_ / program_).string()}, Environment(), input, !shownText.empty());
+  testsupport::BackgroundProcess updater({(bin_ / program_).string()}, Environment(), input, !steps.empty(), streams);
   std::string shown;
-  if (!shownText.empty()) {
-    while (const std::optional<std::string> line = updater.ReadLine(timeout)) {
+  for (const UserStep& step : steps) {
+    const size_t from = shown.size();
+    bool seen = false;
+    while (!seen) {
+      const std::optional<std::string> line = updater.ReadLine(timeout);
+      if (!line) break;
       shown += *line + "\n";
-      if (shown.find(shownText) == std::string::npos) continue;
-      act(updater);
-      break;
+      seen = shown.find(step.shown, from) != std::string::npos;
     }
-    updater.CloseInput();
+    if (!seen) break;  // the updater ended or fell silent first: the user had nothing to act on
+    step.act(updater);
   }
+  updater.CloseInput();
   const testsupport::ProcessResult result = updater.Finish(timeout);
   return {result.exitCode, shown + result.out, result.err,
           std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start)};

@@ -46,13 +46,20 @@ class ProgramTree {
   // Expects it to exit with 0; returns what it wrote to its standard error.
   std::string StopSimulator();
 
+  // What the user does once the updater's output holds `shown` (checked line by line): type
+  // more, send a signal, plug in the device, go away.
+  struct UserStep {
+    std::string shown;
+    std::function<void(testsupport::BackgroundProcess&)> act;
+  };
+
   // The updater with input on its standard input, killed after timeout.
   ProgramRun RunUpdater(const std::string& input, std::chrono::milliseconds timeout = std::chrono::seconds(90));
-  // The same with the input kept open until the updater's output holds shownText (checked
-  // line by line); then act runs (it may type more or send a signal) and the input ends.
-  ProgramRun RunUpdaterActingOn(const std::string& input, const std::string& shownText,
-                                const std::function<void(testsupport::BackgroundProcess&)>& act,
-                                std::chrono::milliseconds timeout);
+  // The same with the input kept open while the steps are taken, one after the other; then
+  // the input ends. On a terminal, the output holds the errors too.
+  ProgramRun RunUpdaterActingOn(const std::string& input, const std::vector<UserStep>& steps,
+                                std::chrono::milliseconds timeout,
+                                testsupport::Streams streams = testsupport::Streams::kPipes);
   std::vector<std::string> Environment() const;
 
  private:

@@ -6,6 +6,7 @@
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -63,12 +64,21 @@ void CloseIfOpen(int& descriptor) {
   descriptor = -1;
 }
 
-}  // namespace
+// The test's ends of a program's standard streams (-1: none), and the ends the program gets,
+// which the test closes once it has started.
+struct StreamEnds {
+  int in = -1;
+  int out = -1;
+  int err = -1;
+  std::vector<int> childs;
 
-BackgroundProcess::BackgroundProcess(std::vector<std::string> argv,
-                                     const std::vector<std::string>& extraEnvironment,
-                                     const std::string& input, bool keepInputOpen) {
-  if (argv.empty()) throw std::runtime_error("no program to start");
+  void CloseAll() {
+    for (int* descriptor : {&in, &out, &err}) CloseIfOpen(*descriptor);
+    for (int& descriptor : childs) CloseIfOpen(descriptor);
+  }
+};
+
+StreamEnds Pipes(posix_spawn_file_actions_t& actions) {
   // Close-on-exec, so that no other child started meanwhile holds a pipe open; the copies
   // made for this child's own outputs lose the flag.
   std::array<int, 2> in{-1, -1};
@@ -84,31 +94,83 @@ BackgroundProcess::BackgroundProcess(std::vector<std::string> argv,
     }
     throw std::runtime_error("pipe: " + reason);
   }
+  // Never the test's own input: a program that finds a terminal there would wait on it.
+  posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+  return {in[1], out[0], err[0], {in[0], out[1], err[1]}};
+}
+
+// A pseudo-terminal: the test writes and reads its master; the program, leader of a session
+// of its own, opens the other end, which so becomes its controlling terminal. The test's end
+// of the program's side is kept open until the program has started, so that the settings made
+// on it hold.
+StreamEnds Terminal(posix_spawn_file_actions_t& actions, posix_spawnattr_t& attributes) {
+  StreamEnds ends;
+  std::array<char, 128> name{};
+  ends.in = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (ends.in < 0 || ::grantpt(ends.in) != 0 || ::unlockpt(ends.in) != 0 ||
+      ::ptsname_r(ends.in, name.data(), name.size()) != 0) {
+    const std::string reason = std::strerror(errno);
+    ends.CloseAll();
+    throw std::runtime_error("pseudo-terminal: " + reason);
+  }
+  ends.out = ::fcntl(ends.in, F_DUPFD_CLOEXEC, 0);
+  ends.childs.push_back(::open(name.data(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+  termios settings{};
+  if (ends.out < 0 || ends.childs[0] < 0 || ::tcgetattr(ends.childs[0], &settings) != 0) {
+    const std::string reason = std::strerror(errno);
+    ends.CloseAll();
+    throw std::runtime_error("pseudo-terminal: " + reason);
+  }
+  // Output as through a pipe: no echo of what the test types, no carriage return added.
+  settings.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+  settings.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+  ::tcsetattr(ends.childs[0], TCSANOW, &settings);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, name.data(), O_RDWR, 0);
+  posix_spawn_file_actions_adddup2(&actions, STDIN_FILENO, STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, STDIN_FILENO, STDERR_FILENO);
+  return ends;
+}
+
+}  // namespace
+
+BackgroundProcess::BackgroundProcess(std::vector<std::string> argv,
+                                     const std::vector<std::string>& extraEnvironment,
+                                     const std::string& input, bool keepInputOpen, Streams streams)
+    : onTerminal_(streams == Streams::kTerminal) {
+  if (argv.empty()) throw std::runtime_error("no program to start");
   std::vector<std::string> environment = MergedEnvironment(extraEnvironment);
   std::vector<char*> argp = CStrings(argv);
   std::vector<char*> envp = CStrings(environment);
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  // Never the test's own input: a program that finds a terminal there would wait on it.
-  posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-  const int failed = ::posix_spawn(&pid_, argp[0], &actions, nullptr, argp.data(), envp.data());
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  StreamEnds ends;
+  int failed = 0;
+  try {
+    ends = onTerminal_ ? Terminal(actions, attributes) : Pipes(actions);
+    failed = ::posix_spawn(&pid_, argp[0], &actions, &attributes, argp.data(), envp.data());
+  } catch (...) {
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    throw;
+  }
   posix_spawn_file_actions_destroy(&actions);
-  ::close(in[0]);
-  ::close(out[1]);
-  ::close(err[1]);
-  stdin_ = in[1];
-  if (failed == 0) WriteInput(input);
-  if (failed != 0 || !keepInputOpen) CloseInput();
+  posix_spawnattr_destroy(&attributes);
+  for (int& descriptor : ends.childs) CloseIfOpen(descriptor);
   if (failed != 0) {
-    ::close(out[0]);
-    ::close(err[0]);
+    ends.CloseAll();
     throw std::runtime_error(argv[0] + ": " + std::strerror(failed));
   }
-  stdout_ = out[0];
-  stderr_ = err[0];
+  stdin_ = ends.in;
+  stdout_ = ends.out;
+  stderr_ = ends.err;
+  WriteInput(input);
+  if (!keepInputOpen) CloseInput();
 }
 
 BackgroundProcess::~BackgroundProcess() {
@@ -123,12 +185,18 @@ BackgroundProcess::~BackgroundProcess() {
 
 void BackgroundProcess::WriteInput(const std::string& text) {
   if (stdin_ < 0 || text.empty()) return;
-  // A child that ends early must not kill the test with SIGPIPE.
-  const ssize_t written = ::send(stdin_, text.data(), text.size(), MSG_NOSIGNAL);
+  // A child that ends early must not kill the test with SIGPIPE (a terminal's master never
+  // raises it).
+  const ssize_t written = onTerminal_ ? ::write(stdin_, text.data(), text.size())
+                                      : ::send(stdin_, text.data(), text.size(), MSG_NOSIGNAL);
   (void)written;
 }
 
 void BackgroundProcess::CloseInput() { CloseIfOpen(stdin_); }
+
+void BackgroundProcess::CloseOutput() { CloseIfOpen(stdout_); }
+
+void BackgroundProcess::CloseErrors() { CloseIfOpen(stderr_); }
 
 std::optional<std::string> BackgroundProcess::ReadLine(std::chrono::milliseconds timeout) {
   return ReadLineOf(stdout_, pendingStdout_, timeout);

@@ -15,8 +15,14 @@ namespace testsupport {
 
 using namespace std::chrono_literals;
 
-// Started with its standard output and error on pipes of their own. Killed and reaped on
-// destruction if it is still running.
+// Where a program's standard streams go: pipes of their own, or a terminal of its own (a
+// pseudo-terminal whose controlling process it is, in a session of its own, as a program
+// started in a terminal window). On the terminal, what it prints comes back as output, its
+// errors included, with plain line ends and without the echo of what was typed.
+enum class Streams { kPipes, kTerminal };
+
+// Started with its standard output and error on pipes of their own, or on a terminal. Killed
+// and reaped on destruction if it is still running.
 class BackgroundProcess {
  public:
   // argv[0] is the program's path. extraEnvironment entries are "NAME=value"; each replaces
@@ -26,13 +32,19 @@ class BackgroundProcess {
   // program cannot be started.
   explicit BackgroundProcess(std::vector<std::string> argv,
                              const std::vector<std::string>& extraEnvironment = {},
-                             const std::string& input = {}, bool keepInputOpen = false);
+                             const std::string& input = {}, bool keepInputOpen = false,
+                             Streams streams = Streams::kPipes);
   ~BackgroundProcess();
   BackgroundProcess(const BackgroundProcess&) = delete;
   BackgroundProcess& operator=(const BackgroundProcess&) = delete;
 
   void WriteInput(const std::string& text);
   void CloseInput();
+  // The reader of the standard output (or of the error stream) goes away, as `| head` does
+  // once it has its lines: the program's next write there fails. On a terminal, closing both
+  // the input and the output closes the terminal.
+  void CloseOutput();
+  void CloseErrors();
 
   // The next line of standard output, without its newline; nothing when none came in time
   // or the output ended.
@@ -54,6 +66,7 @@ class BackgroundProcess {
   static std::optional<std::string> ReadLineOf(int descriptor, std::string& pending, std::chrono::milliseconds timeout);
 
   pid_t pid_ = -1;
+  bool onTerminal_ = false;
   int stdin_ = -1;
   int stdout_ = -1;
   int stderr_ = -1;

@@ -91,6 +91,19 @@ TEST(TestSupportProcesses, ABackgroundProcessIsReadLineByLineAndEndedBySignal) {
   EXPECT_EQ(process.WaitForExit(0ms), status) << "the status stays once reaped";
 }
 
+// On a terminal of its own the program is the terminal's controlling process: closing the
+// terminal hangs it up, as closing a terminal window does.
+TEST(TestSupportProcesses, OnATerminalTheProgramIsHungUpWhenTheTerminalCloses) {
+  BackgroundProcess process({"/bin/sh", "-c", "test -t 0 && test -t 2 && echo terminal; exec sleep 60"}, {}, "",
+                            /*keepInputOpen=*/true, Streams::kTerminal);
+  EXPECT_EQ(process.ReadLine(), "terminal");
+  process.CloseInput();
+  process.CloseOutput();
+  const auto status = process.WaitForExit();
+  ASSERT_TRUE(status);
+  EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGHUP);
+}
+
 TEST(TestSupportProcesses, FinishKillsAProgramStillRunningAfterItsTime) {
   BackgroundProcess process({"/bin/sh", "-c", "echo started; exec sleep 60"});
   const ProcessResult result = process.Finish(50ms);
