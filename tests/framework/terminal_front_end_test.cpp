@@ -151,13 +151,35 @@ TEST_F(TerminalFrontEnd, AScriptTypesAheadOfTheButtonsAndFillsFields) {
   EXPECT_EQ(Reported(), "not understood: s\n");
 }
 
-TEST_F(TerminalFrontEnd, MessagesArePrintedVerbatimAndTakenAsReadWithoutATerminal) {
+// Without a terminal a box is taken as read. On a terminal it waits for Enter, until no one
+// is there to read it: once a signal has asked the program to end, the box up and every later
+// one are taken as read.
+TEST_F(TerminalFrontEnd, MessagesArePrintedVerbatimAndWaitForEnterOnlyWhileSomeoneIsAtTheTerminal) {
   auto panel = fw::ImplicitInstance<Panel>("Panel");
   panel->status->SetText("Behind the box");
   fw::MessageBox box("Update installed.\n\nPlease disconnect the device and turn it off.");
   frontEnd_->ShowMessage(box);
   EXPECT_TRUE(box.Dismissed());
   EXPECT_NE(Shown().find("  Behind the box\n+--\nUpdate installed.\n\nPlease disconnect the device and turn it off.\n+--\n"),
+            std::string::npos)
+      << Shown();
+
+  OnATerminal();
+  fw::MessageBox read("Invalid data length received.");
+  frontEnd_->ShowMessage(read);
+  RunFor(fw::Milliseconds{500});
+  EXPECT_FALSE(read.Dismissed());
+  Type("\n");
+  RunUntil([&] { return read.Dismissed(); });
+  EXPECT_TRUE(read.Dismissed());
+  fw::MessageBox up("Invalid data length received.");
+  frontEnd_->ShowMessage(up);
+  frontEnd_->EndSignalNoted();
+  EXPECT_TRUE(up.Dismissed());
+  fw::MessageBox last("Verify failed. Please try again.");
+  frontEnd_->ShowMessage(last);
+  EXPECT_TRUE(last.Dismissed());
+  EXPECT_NE(Shown().find("+--\nInvalid data length received.\n+-- press Enter\n+--\nVerify failed. Please try again.\n+--\n"),
             std::string::npos)
       << Shown();
 }
@@ -246,31 +268,6 @@ TEST_F(TerminalFrontEnd, AfterTheScriptAWindowWaitingForTheUserIsCancelled) {
   RunUntil([&] { return panel->stopped == 1; });
   EXPECT_EQ(panel->stopped, 1);
   EXPECT_EQ(Reported(), "");
-}
-
-// On a terminal a box waits for Enter, until no one is there to read it: once a signal has
-// asked the program to end, the box up and every later one are taken as read.
-TEST_F(TerminalFrontEnd, OnATerminalABoxWaitsForEnterUntilASignalAsksTheProgramToEnd) {
-  OnATerminal();
-  auto panel = fw::ImplicitInstance<Panel>("Panel");
-  fw::MessageBox read("Invalid data length received.");
-  frontEnd_->ShowMessage(read);
-  RunFor(fw::Milliseconds{500});
-  EXPECT_FALSE(read.Dismissed());
-  Type("\n");
-  RunUntil([&] { return read.Dismissed(); });
-  EXPECT_TRUE(read.Dismissed());
-
-  fw::MessageBox up("Invalid data length received.");
-  frontEnd_->ShowMessage(up);
-  frontEnd_->EndSignalNoted();
-  EXPECT_TRUE(up.Dismissed());
-  fw::MessageBox last("Update installed.");
-  frontEnd_->ShowMessage(last);
-  EXPECT_TRUE(last.Dismissed());
-  EXPECT_NE(Shown().find("+--\nInvalid data length received.\n+-- press Enter\n+--\nUpdate installed.\n+--\n"),
-            std::string::npos)
-      << Shown();
 }
 
 // A closed terminal: the box up and every later one are taken as read, and the window that
