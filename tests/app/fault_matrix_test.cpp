@@ -219,6 +219,14 @@ INSTANTIATE_TEST_SUITE_P(
                       if (c != '\r') text += c;
                     }
                     return text;
+                  }},
+        // The first data record's line (after the extended linear address) ends in LF alone, so
+        // the record at 0x810 shares its CR LF line.
+        FaultCase{"ARecordLineEndingInALineFeedAlone", {}, {"Invalid file format."}, kUntouched, 0s, 15s, kOneRegion,
+                  {},
+                  [](const std::string& fitting) {
+                    std::string text = fitting;
+                    return text.erase(text.find("\r\n", text.find("\r\n") + 2), 1);
                   }}),
     [](const auto& info) { return info.param.name; });
 

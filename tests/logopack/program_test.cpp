@@ -115,7 +115,11 @@ TEST_F(LogopackProgram, ListingSaysWhyTheUpdaterWouldRefuseALogoAndExitsWithOne)
     std::string why;
   };
   const std::vector<Case> cases = {
-      {"1.0", data + "\n" + kEndOfFile + "\n", "no end-of-file record (the updater's records are lines ending in CR LF): the updater says \"Invalid file format.\""},
+      {"1.0", data + "\n" + data + "\r\n" + kEndOfFile + "\r\n",
+       "line 1: text after the record's checksum, \"\\x0a:03080000C0FFEE\"... (a record must end its line, and only "
+       "CR LF ends a line): the updater says \"Invalid file format.\""},
+      {"1.0", data + "\r\n" + data + "AB\r\n", "line 2: text after the record's checksum, \"AB\""},
+      {"1.0", data + "\r\n" + data, "no end-of-file record (the updater's records are lines ending in CR LF): the updater says \"Invalid file format.\""},
       {"1.0", data + "\r\n" + Record(0, 0x05, {0, 0, 8, 0}) + "\r\n" + kEndOfFile + "\r\n",
        "line 2: record type 0x05, which the updater does not take (only 00, 01 and 04): the updater says "
        "\"Invalid file format.\" (recordType=5)"},

@@ -56,6 +56,10 @@ std::string loaderRefusal(const FirmwareText::Outcome& outcome) {
   switch (outcome.verdict) {
     case FirmwareText::Verdict::NotARecord:
       return where + "no record (it does not start with \":\"): " + says;
+    case FirmwareText::Verdict::TextAfterRecord:
+      return where + "text after the record's checksum, \"" + shown(outcome.textAfterRecord.substr(0, 16)) +
+             (outcome.textAfterRecord.size() > 16 ? "\"..." : "\"") +
+             " (a record must end its line, and only CR LF ends a line): " + says;
     case FirmwareText::Verdict::ChecksumError:
       return where + "wrong checksum: the updater says \"" + FirmwareText::RefusalMessage(outcome) + "\"";
     case FirmwareText::Verdict::UnknownRecordType:
