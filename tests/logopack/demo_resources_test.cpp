@@ -99,6 +99,29 @@ TEST(DemoResources, UdevRuleNamesTheIdsAsTheUpdaterReadsThem) {
   }
 }
 
+// Run from a tree of its own whose scripts/setup only notes that it ran and fails, the
+// install script cannot build or install anything, whatever it makes of its arguments.
+TEST(DemoResources, InstallScriptInstallsNothingForHelpOrAnArgumentItDoesNotKnow) {
+  testsupport::TempDir tree{"install"};
+  const std::filesystem::path scripts = tree.path() / "scripts";
+  std::filesystem::create_directories(scripts);
+  std::filesystem::copy_file(INSTALL_SCRIPT, scripts / "install");
+  testsupport::WriteFile(scripts / "setup", "#!/bin/sh\ntouch \"$(dirname \"$0\")/../setup-ran\"\nexit 1\n");
+  std::filesystem::permissions(scripts / "setup", std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
+
+  const std::vector<std::vector<std::string>> argumentLists = {
+      {"--help"}, {"-h"}, {"--bogus"}, {"build"}, {"--print-udev-rule"}, {"--print-udev-rule", BUILD_DIR, "x"}};
+  for (std::vector<std::string> args : argumentLists) {
+    SCOPED_TRACE(args.front());
+    args.insert(args.begin(), (scripts / "install").string());
+    const auto run = testsupport::RunProcess(args);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "usage: scripts/install [--print-udev-rule BUILD_DIR]\n");
+    EXPECT_FALSE(std::filesystem::exists(tree.path() / "setup-ran"));
+  }
+}
+
 TEST(DemoResources, MakersPictureIs150By71Rgb) {
   struct Closer {
     void operator()(TIFF* tiff) const { TIFFClose(tiff); }
