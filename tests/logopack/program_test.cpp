@@ -158,8 +158,9 @@ TEST_F(LogopackProgram, ListingShowsTheIdsAsTheUpdaterReadsThem) {
 }
 
 TEST_F(LogopackProgram, ListingShowsControlCharactersOfTheTextsAsEscapes) {
-  writeLogo("escapes.jpg", "\x1b]0;x\a$1.0\x1b[2J$A\x1b[31mB\nC\x7f$4660\x1b$22136$" + Record(0x0800, 0x00, {1}) +
-                               "\r\n" + kEndOfFile + "\r\n");
+  // The first field holds CSI as a UTF-8 character and as a raw byte, and a byte of no character.
+  writeLogo("escapes.jpg", "\x1b]0;x\a\xC2\x9B" "2J\x9B" "2J\xFF$1.0\x1b[2J$A\x1b[31mB\nC\x7f$4660\x1b$22136$" +
+                               Record(0x0800, 0x00, {1}) + "\r\n" + kEndOfFile + "\r\n");
   auto list = logopack({"--list", path("escapes.jpg")});
   EXPECT_EQ(list.exitCode, 0) << list.err;
   EXPECT_EQ(list.out.find('\x1b'), std::string::npos) << list.out;
@@ -167,7 +168,7 @@ TEST_F(LogopackProgram, ListingShowsControlCharactersOfTheTextsAsEscapes) {
                           "title:       A\\x1b[31mB\\x0aC\\x7f\n"
                           "vendor id:   \"4660\\x1b\", read by the updater as 4660 (0x1234)\n"
                           "product id:  22136 (0x5678)\n"
-                          "first field: \\x1b]0;x\\x07\n"),
+                          "first field: \\x1b]0;x\\x07\\xc2\\x9b2J\\x9b2J\\xff\n"),
             std::string::npos)
       << list.out;
 }

@@ -42,15 +42,29 @@ int32_t Percent(const ProgressBar& bar) {
   return static_cast<int32_t>(value * 100 / bar.Maximum);
 }
 
+// A text a window shows, on one line: its line ends are shown as escapes too, so that no text
+// (the update's version, a device's answer in a field) can draw a line of its own, such as a
+// message box's frame.
+std::string OneLine(std::string_view text) { return EscapeControlCharacters(text, LineEnds::Escape); }
+
 // At most this much of a line that nothing can take is repeated in the report.
 constexpr size_t kReportedLineBytes = 40;
+// The longest UTF-8 character.
+constexpr size_t kLongestCharacterBytes = 4;
 
 // A line as the report shows it: cut after a few dozen bytes (not inside a character), and
 // control characters shown as escapes, so that junk cannot upset the terminal.
 std::string Shortened(const std::string& line) {
+  const auto continuation = [&line](size_t i) { return (static_cast<unsigned char>(line[i]) & 0xC0) == 0x80; };
   size_t cut = std::min(line.size(), kReportedLineBytes);
-  while (cut > 0 && cut < line.size() && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
-  const std::string shown = EscapeControlCharacters(line.substr(0, cut), LineEnds::Escape);
+  if (cut < line.size() && continuation(cut)) {
+    // Back to the first byte of the character the cut falls in. Within a run of bytes that
+    // start no character the cut stays where it is: they are escaped one by one.
+    size_t lead = cut;
+    while (lead > 0 && cut - lead < kLongestCharacterBytes - 1 && continuation(lead)) --lead;
+    if ((static_cast<unsigned char>(line[lead]) & 0xC0) == 0xC0) cut = lead;
+  }
+  const std::string shown = OneLine(std::string_view(line).substr(0, cut));
   return cut < line.size() ? shown + "..." : shown;
 }
 
@@ -94,10 +108,7 @@ PushButton* EnabledCancelButton(const Window& window) {
   return nullptr;
 }
 
-// A title is one line: a line end in it is shown as an escape too.
-std::string TitleLine(const Window& window) {
-  return "== " + EscapeControlCharacters(window.Title(), LineEnds::Escape) + " ==";
-}
+std::string TitleLine(const Window& window) { return "== " + OneLine(window.Title()) + " =="; }
 
 void InputReady(int /*descriptor*/, short /*revents*/, void* info) {
   static_cast<TerminalFrontEnd*>(info)->ReadInput();
@@ -132,7 +143,8 @@ void TerminalFrontEnd::Print(const std::string& line) {
     progressLineOpen_ = false;
   }
   // Texts come from outside too (the update's title and version): no byte of them may act
-  // on the terminal.
+  // on the terminal. Only a message box's text keeps its line ends: it is the program's own,
+  // with numbers set in.
   std::fputs(EscapeControlCharacters(line, LineEnds::Keep).c_str(), output_);
   std::fputc('\n', output_);
   std::fflush(output_);
@@ -151,7 +163,7 @@ void TerminalFrontEnd::PrintKeys(const Window& window) {
     const auto* button = dynamic_cast<const PushButton*>(control.get());
     if (button == nullptr || !button->Visible()) continue;
     const std::string key = KeyFor(*button);
-    if (button->Enabled() && !key.empty()) line += "  [" + key + "] " + button->Caption();
+    if (button->Enabled() && !key.empty()) line += "  [" + key + "] " + OneLine(button->Caption());
     // The line is up to date: a change already shown here is not printed again.
     Drawn& drawn = drawn_[button];
     drawn.enabled = button->Enabled();
@@ -160,7 +172,7 @@ void TerminalFrontEnd::PrintKeys(const Window& window) {
   if (menuBar_ != nullptr) {
     // Left out while the quit item is disabled, like a disabled button.
     if (const Ref<MenuItem> quit = FindQuitItem(*menuBar_); quit && quit->Enabled()) {
-      line += "  [" + std::string(1, kQuitKey) + "] " + quit->Text;
+      line += "  [" + std::string(1, kQuitKey) + "] " + OneLine(quit->Text);
       if (!quit->KeyboardShortcut.empty()) line += " (" + KeyboardShortcutForDisplay(quit->KeyboardShortcut) + ")";
     }
   }
@@ -232,7 +244,7 @@ void TerminalFrontEnd::Draw(Control& control) {
     text = staticText->Text();
   } else if (auto* field = dynamic_cast<EditField*>(&control)) {
     text = field->Text();
-    if (drawn.text != text) Print("  " + control.Name() + "=" + text);
+    if (drawn.text != text) Print("  " + control.Name() + "=" + OneLine(text));
     drawn.text = text;
     return;
   } else {
@@ -240,7 +252,7 @@ void TerminalFrontEnd::Draw(Control& control) {
   }
   if (drawn.text == text || !control.Visible()) return;
   drawn.text = text;
-  if (!text.empty()) Print("  " + text);
+  if (!text.empty()) Print("  " + OneLine(text));
 }
 
 void TerminalFrontEnd::DrawProgress(const ProgressBar& bar) {

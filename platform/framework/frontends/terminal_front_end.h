@@ -1,6 +1,8 @@
 // The front end for a terminal, used where there is no display. Windows show as their title
 // and texts, printed as they change; the progress bar is redrawn in place on a terminal and
-// printed as sparse lines otherwise; a message box is printed verbatim.
+// printed as sparse lines otherwise; a message box is printed verbatim. No byte that a
+// terminal would act on is printed: it shows as an escape ("\x1b"), and so does a line end
+// anywhere but in a message box's text.
 //
 // The user types a line: the key shown next to an enabled button (or its caption) presses
 // it, the quit item's key quits, "<field>=<text>" fills an edit field. A message box waits
