@@ -170,10 +170,10 @@ void TerminalFrontEnd::PrintKeys(const Window& window) {
     drawn.text = button->Caption();
   }
   if (menuBar_ != nullptr) {
-    // Left out while the quit item is disabled, like a disabled button.
+    // Left out while the quit item is disabled, like a disabled button. Its keyboard shortcut
+    // is not shown: a terminal takes Ctrl+Q for flow control, and the program never sees it.
     if (const Ref<MenuItem> quit = FindQuitItem(*menuBar_); quit && quit->Enabled()) {
       line += "  [" + std::string(1, kQuitKey) + "] " + OneLine(quit->Text);
-      if (!quit->KeyboardShortcut.empty()) line += " (" + KeyboardShortcutForDisplay(quit->KeyboardShortcut) + ")";
     }
   }
   // While the window takes no input (the update runs, quitting is held) the user is told so,
