@@ -67,6 +67,7 @@ class TerminalFrontEnd : public ::testing::Test {
     frontEnd_ = std::make_unique<fw::TerminalFrontEnd>(input_[0], output_, errors_);
   }
   ~TerminalFrontEnd() override {
+    fw::DeclareWindowClasses({});
     fw::CloseAllWindows();
     fw::ResetEventLoop();
     frontEnd_.reset();
@@ -205,7 +206,7 @@ TEST_F(TerminalFrontEnd, TheQuitKeyIsLeftOutAndWaitsWhileTheQuitItemIsDisabled) 
 // or field) is reported, shortened (not inside a character) and cleaned, and holds up no line
 // after it.
 TEST_F(TerminalFrontEnd, AScriptLineNoWindowCanTakeIsReportedAndSkipped) {
-  fw::DeclareWindowClass<Panel>();
+  fw::DeclareWindowClasses({{"Panel", {"Start", "Stop"}, {"address"}}});
   std::string umlauts;
   for (int i = 0; i < 30; ++i) umlauts += "\xC3\xA4";
   Type("hello\nx" + umlauts + "\n" + std::string(60, '\x80') + "\n\xC2\x9B" "2J\xFF\nx\naddress=1\nStart\n");
@@ -217,6 +218,20 @@ TEST_F(TerminalFrontEnd, AScriptLineNoWindowCanTakeIsReportedAndSkipped) {
   for (int i = 0; i < 40; ++i) escapes += "\\x80";
   EXPECT_EQ(Reported(), "not understood: hello\nnot understood: x" + umlauts.substr(0, 38) + "...\nnot understood: " +
                             escapes + "...\nnot understood: \\xc2\\x9b2J\\xff\nnot understood: x\n");
+}
+
+// A declared window's buttons have the keys that one rule gives them all, in the order
+// declared: the same whichever windows are up, and known before their window shows, so a
+// script may type them ahead. Alone, Panel would give Start "s".
+TEST_F(TerminalFrontEnd, DeclaredButtonsHaveTheirKeysForTheWholeRunAndAScriptTypesThemAhead) {
+  fw::DeclareWindowClasses({{"Tools", {"Step", "Send"}, {}}, {"Panel", {"Start", "Stop"}, {"address"}}});
+  Type("t\n");
+  fw::RunEventLoopPass();
+  auto panel = fw::ImplicitInstance<Panel>("Panel");
+  RunUntil([&] { return panel->started == 1; });
+  EXPECT_EQ(panel->started, 1);
+  EXPECT_NE(Shown().find("== Updating ==\n  Ready.\n  keys:  [t] Start  [o] Stop\n"), std::string::npos) << Shown();
+  EXPECT_EQ(Reported(), "");
 }
 
 // Once a script's input has ended and its lines have been carried out, the window that waits

@@ -78,6 +78,28 @@ std::string KeyAmong(const std::string& caption, const std::set<std::string>& us
   return "";
 }
 
+// The keys of the declared windows' buttons, by window class and caption.
+using DeclaredKeys = std::map<std::pair<std::string, std::string>, std::string>;
+
+// The one rule for the keys of a program that declared its windows: in the order declared,
+// each button takes the first letter or digit of its caption that no button before it took
+// (the quit key is kept free). So a key names one button for the whole run, whichever windows
+// are open and in whatever order they opened, and a script may type it before its window
+// shows.
+DeclaredKeys KeysOfDeclaredButtons() {
+  DeclaredKeys keys;
+  std::set<std::string> used{std::string(1, kQuitKey)};
+  for (const WindowClassDeclaration& declared : DeclaredWindowClasses()) {
+    for (const std::string& caption : declared.buttonCaptions) {
+      auto [entry, added] = keys.try_emplace({declared.className, caption});
+      if (!added) continue;
+      entry->second = KeyAmong(caption, used);
+      used.insert(entry->second);
+    }
+  }
+  return keys;
+}
+
 Window* TopModalWindow() {
   const std::vector<Ref<Window>>& windows = OpenWindows();
   const auto modal = std::find_if(windows.rbegin(), windows.rend(), [](const Ref<Window>& w) { return w->IsModal(); });
@@ -152,7 +174,15 @@ void TerminalFrontEnd::Print(const std::string& line) {
 
 std::string TerminalFrontEnd::KeyFor(const PushButton& button) {
   if (auto known = keys_.find(&button); known != keys_.end()) return known->second;
+  const DeclaredKeys declared = KeysOfDeclaredButtons();
+  if (const Window* owner = button.Owner()) {
+    if (auto key = declared.find({owner->ClassName(), button.Caption()}); key != declared.end()) {
+      return keys_[&button] = key->second;
+    }
+  }
+  // A button no declaration names takes a key that no declared button and no button up has.
   std::set<std::string> used{std::string(1, kQuitKey)};
+  for (const auto& [which, key] : declared) used.insert(key);
   for (const auto& [control, key] : keys_) used.insert(key);
   return keys_[&button] = KeyAmong(button.Caption(), used);
 }
@@ -434,27 +464,24 @@ bool TerminalFrontEnd::PressByKey(const std::string& typed) {
 bool TerminalFrontEnd::CanEverMatch(const std::string& line) {
   const std::string wanted = Lower(line);
   if (menuBar_ != nullptr && wanted == std::string(1, kQuitKey) && FindQuitItem(*menuBar_)) return true;
-  // Built once: the program's windows do not change while it runs.
-  if (!samples_) samples_ = DeclaredWindowSamples();
   // A program that did not declare its windows may show anything.
-  if (samples_->empty()) return true;
-  std::vector<Ref<Window>> windows = *samples_;
-  windows.insert(windows.end(), OpenWindows().begin(), OpenWindows().end());
+  if (DeclaredWindowClasses().empty()) return true;
   const size_t equals = line.find('=');
   const std::string field = equals == std::string::npos ? std::string() : Trimmed(line.substr(0, equals));
-  for (const Ref<Window>& window : windows) {
-    // The keys a window's buttons get when it is the only one up; an open window's are known.
-    std::set<std::string> used{std::string(1, kQuitKey)};
+  for (const auto& [which, key] : KeysOfDeclaredButtons()) {
+    if (key == wanted || Lower(which.second) == wanted) return true;
+  }
+  for (const WindowClassDeclaration& declared : DeclaredWindowClasses()) {
+    if (!field.empty() && std::ranges::find(declared.fieldNames, field) != declared.fieldNames.end()) return true;
+  }
+  // A window the program did not declare, while it is up.
+  for (const Ref<Window>& window : OpenWindows()) {
     for (const Ref<Control>& control : window->Controls()) {
       if (dynamic_cast<const EditField*>(control.get()) != nullptr && !field.empty() && control->Name() == field) {
         return true;
       }
       const auto* button = dynamic_cast<const PushButton*>(control.get());
-      if (button == nullptr) continue;
-      const auto known = keys_.find(button);
-      const std::string key = known != keys_.end() ? known->second : KeyAmong(button->Caption(), used);
-      used.insert(key);
-      if (Lower(button->Caption()) == wanted || key == wanted) return true;
+      if (button != nullptr && (Lower(button->Caption()) == wanted || KeyFor(*button) == wanted)) return true;
     }
   }
   return false;

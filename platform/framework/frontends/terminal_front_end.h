@@ -14,12 +14,14 @@
 // stream and skipped. Once a script's input has ended and its every
 // line has been carried out, a window that waits for the user is cancelled (see
 // CancelAfterTheScript), so that the program ends instead of waiting for ever.
+//
+// Where the program has declared its windows (DeclareWindowClasses), each button has one key
+// for the whole run, the same in the keys line and for a line typed ahead of its window.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <map>
-#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -91,8 +93,6 @@ class TerminalFrontEnd final : public FrontEnd {
   CFRunLoopSourceRef inputSource_ = nullptr;
   std::string pendingInput_;
   std::vector<std::string> waitingLines_;  // typed ahead by a script, for buttons to come
-  // A sample window of each class the program declared, for CanEverMatch.
-  std::optional<std::vector<Ref<Window>>> samples_;
   bool inputEnded_ = false;
   bool cancelledAfterTheScript_ = false;
   MenuBar* menuBar_ = nullptr;
