@@ -1,8 +1,5 @@
 #include "app.h"
 
-#include <cmath>
-#include <limits>
-
 #include "alerts.h"
 #include "build_settings.h"
 #include "device_dialog.h"
@@ -38,14 +35,6 @@ fw::Ref<fw::FolderItem> LogoFile() {
 
 class App* App() { return dynamic_cast<class App*>(fw::TheApplication()); }
 
-int32_t IdFromText(std::string_view text) {
-  const double value = std::trunc(fw::Val(text));
-  if (std::isnan(value)) return 0;
-  if (value <= std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
-  if (value >= std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-  return static_cast<int32_t>(value);
-}
-
 void App::Event_Open() {
   fw::System::DebugLog("Start...");
   LoadData();
@@ -78,8 +67,8 @@ void App::LoadData() {
 
   HID::dataversion = fields[UpdatePayload::kVersionField - 1];
   HID::datatitle = fields[UpdatePayload::kTitleField - 1];
-  HID::VendorID = IdFromText(fields[UpdatePayload::kVendorIdField - 1]);
-  HID::ProductID = IdFromText(fields[UpdatePayload::kProductIdField - 1]);
+  HID::VendorID = UpdatePayload::IdFromText(fields[UpdatePayload::kVendorIdField - 1]);
+  HID::ProductID = UpdatePayload::IdFromText(fields[UpdatePayload::kProductIdField - 1]);
   HID::datafile = fields[UpdatePayload::kFirmwareField - 1];
   logo = importer->Picture;
 }

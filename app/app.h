@@ -20,7 +20,3 @@ class App : public fw::Application {
 
 // The one application object, as every other class reaches it.
 class App* App();
-
-// The update's vendor and product ids are decimal text; a fraction is cut off, and a number
-// outside the 32-bit range becomes the nearest end of it, which no device id can match.
-int32_t IdFromText(std::string_view text);

@@ -11,10 +11,28 @@
 #include "ui/application.h"
 #include "ui/window.h"
 
+namespace {
+
+// What the user may name in each window: its buttons' captions and its fields' names. The
+// order gives the terminal's keys: a window declared earlier picks its buttons' keys first.
+// The console comes first, so that the debug program, driven from it, gives its buttons the
+// first letters of their captions.
+void DeclareWindows() {
+  std::vector<fw::WindowClassDeclaration> windows;
+  if constexpr (HID::kDebugAids) {
+    windows.push_back({std::string(ConsoleWindow::kClassName),
+                       {"Startnext", "Query Device", "Read", "Write", "Complete", "Startall", "Erase"},
+                       {"Empfangen", "Versendet", "iAddress", "output"}});
+  }
+  windows.push_back({std::string(DeviceDialog::kClassName), {"Cancel"}, {}});
+  windows.push_back({std::string(mainWindow::kClassName), {"Abbrechen", "Start"}, {}});
+  fw::DeclareWindowClasses(std::move(windows));
+}
+
+}  // namespace
+
 int RunUpdater() {
-  fw::DeclareWindowClass<class DeviceDialog>();
-  fw::DeclareWindowClass<class mainWindow>();
-  if constexpr (HID::kDebugAids) fw::DeclareWindowClass<class ConsoleWindow>();
+  DeclareWindows();
   {
     const fw::Ref<class App> app = fw::MakeRef<class App>();
     app->SetMenuBar(MenuBar1());

@@ -16,10 +16,11 @@ std::string_view MidB(std::string_view text, size_t start, size_t length = std::
   return text.substr(start - 1, length);
 }
 
-std::string_view Trim(std::string_view text) {
+// White space before the start code is let pass; at the line's end it is not (see TextAfter).
+std::string_view TrimStart(std::string_view text) {
   const size_t first = text.find_first_not_of(kWhiteSpace);
   if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(kWhiteSpace) - first + 1);
+  return text.substr(first);
 }
 
 // The record's fields, cut by position from the text after the start code.
@@ -32,6 +33,13 @@ Record Cut(std::string_view rest) {
   record.data = MidB(rest, 9, dataDigits);
   record.checksum = fw::IntegerFromHex(MidB(rest, 9 + dataDigits, 2));
   return record;
+}
+
+// What follows the checksum field, whose place the record's own byte count gives. Nothing
+// may: behind a line feed there, the next record would share the line and be passed over
+// without a word.
+std::string_view TextAfter(std::string_view rest, int32_t byteCount) {
+  return MidB(rest, 11 + 2 * static_cast<size_t>(byteCount));
 }
 
 // The low byte of the two's complement of the sum of the record's bytes before the checksum.
@@ -55,7 +63,7 @@ Outcome Read(std::string_view text, RecordSink& sink) {
   while (lineStart <= text.size()) {
     const size_t separator = text.find(kRecordSeparator, lineStart);
     const size_t lineEnd = separator == std::string_view::npos ? text.size() : separator;
-    const std::string_view line = Trim(text.substr(lineStart, lineEnd - lineStart));
+    const std::string_view line = TrimStart(text.substr(lineStart, lineEnd - lineStart));
     lineStart = separator == std::string_view::npos ? text.size() + 1 : separator + kRecordSeparator.size();
     ++outcome.lines;
 
@@ -69,6 +77,11 @@ Outcome Read(std::string_view text, RecordSink& sink) {
     const Record& record = outcome.record;
     if (outcome.computedChecksum != record.checksum) {
       outcome.verdict = Verdict::ChecksumError;
+      return outcome;
+    }
+    outcome.textAfterRecord = TextAfter(rest, record.byteCount);
+    if (!outcome.textAfterRecord.empty()) {
+      outcome.verdict = Verdict::TextAfterRecord;
       return outcome;
     }
     if (record.recordType == kExtendedLinearAddress) {
@@ -93,6 +106,7 @@ Outcome Read(std::string_view text, RecordSink& sink) {
 std::string RefusalMessage(const Outcome& outcome) {
   switch (outcome.verdict) {
     case Verdict::NotARecord:
+    case Verdict::TextAfterRecord:
       return "Invalid file format.";
     case Verdict::ChecksumError:
       return "Checksum Error: " + fw::Str(outcome.computedChecksum) + " <> " + fw::Str(outcome.record.checksum);

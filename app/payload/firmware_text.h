@@ -1,9 +1,10 @@
 // The firmware text of the update (Intel HEX) as the updater's loader reads it: lines
-// separated by CR LF, each trimmed and holding one record, ":" and then count, address, type,
-// data and checksum as hexadecimal digits cut by position. Only data (00), extended linear
-// address (04) and end-of-file (01) records are taken, every checksum is tested, and the text
-// counts only when an end-of-file record is reached. The updater loads its update by these
-// rules, and the packing tool checks a logo by them, so the two never disagree.
+// separated by CR LF, each holding one record after any leading white space, ":" and then
+// count, address, type, data and checksum as hexadecimal digits cut by position. The record
+// ends with its checksum: the line's CR LF must follow it at once. Only data (00), extended
+// linear address (04) and end-of-file (01) records are taken, every checksum is tested, and
+// the text counts only when an end-of-file record is reached. The updater loads its update by
+// these rules, and the packing tool checks a logo by them, so the two never disagree.
 #pragma once
 
 #include <cstddef>
@@ -33,6 +34,7 @@ enum class Verdict {
   NotARecord,         // a line that does not start with ":" (an empty line too)
   ChecksumError,      // a record whose checksum field differs from the computed one
   UnknownRecordType,  // a record of a type other than 00, 01 and 04
+  TextAfterRecord,    // text between a record's checksum and the line's end
   NoEndOfFile,        // the lines ran out before an end-of-file record
 };
 
@@ -41,6 +43,7 @@ struct Outcome {
   size_t lines = 0;  // the lines looked at: on a refusal, the last one is the refused line
   Record record;     // the last record read
   int64_t computedChecksum = 0;
+  std::string_view textAfterRecord;  // of the refused line, for TextAfterRecord
 };
 
 // What the reading does with the records that pass, and how it lets other work run in

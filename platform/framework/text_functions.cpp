@@ -1,5 +1,6 @@
 #include "text_functions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -10,6 +11,46 @@ namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// The length of the well-formed UTF-8 character text begins with, and that character; 0 when
+// it begins with none: a stray continuation byte, a sequence cut short, an overlong form, a
+// surrogate or a code point past U+10FFFF.
+size_t Utf8SequenceLength(std::string_view text, char32_t& character) {
+  const auto lead = static_cast<unsigned char>(text[0]);
+  size_t length = 0;
+  char32_t smallest = 0;
+  if (lead < 0x80) {
+    character = lead;
+    return 1;
+  }
+  if ((lead & 0xE0) == 0xC0) {
+    length = 2, smallest = 0x80, character = lead & 0x1Fu;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3, smallest = 0x800, character = lead & 0x0Fu;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4, smallest = 0x10000, character = lead & 0x07u;
+  } else {
+    return 0;
+  }
+  if (text.size() < length) return 0;
+  for (size_t k = 1; k < length; ++k) {
+    const auto next = static_cast<unsigned char>(text[k]);
+    if ((next & 0xC0) != 0x80) return 0;
+    character = character << 6 | (next & 0x3Fu);
+  }
+  const bool surrogate = character >= 0xD800 && character <= 0xDFFF;
+  return character < smallest || character > 0x10FFFF || surrogate ? 0 : length;
+}
+
+// Whether a terminal shows the character as text rather than acting on it: not a C0 or C1
+// control, not DEL, not the line and paragraph separators (a text shown on one line keeps to
+// it), and not one of the controls that reorder how a line reads where a terminal lays out
+// right-to-left text (embeddings, overrides, isolates).
+bool IsPrintable(char32_t c) {
+  const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F);
+  const bool separator = c == 0x2028 || c == 0x2029;
+  const bool bidiControl = (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+  return !control && !separator && !bidiControl;
+}
 
 // The length of the decimal number at the start of text: sign, digits, fraction, exponent.
 size_t DecimalLength(std::string_view text) {
@@ -136,12 +177,20 @@ std::string EscapeControlCharacters(std::string_view text, LineEnds lineEnds) {
   constexpr std::string_view kDigits = "0123456789abcdef";
   std::string shown;
   shown.reserve(text.size());
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    const bool control = byte < 0x20 || byte == 0x7F;
-    if (!control || (c == '\n' && lineEnds == LineEnds::Keep)) {
-      shown += c;
-    } else {
+  size_t i = 0;
+  while (i < text.size()) {
+    char32_t character = 0;
+    const size_t length = Utf8SequenceLength(text.substr(i), character);
+    const bool keptLineEnd = character == '\n' && lineEnds == LineEnds::Keep;
+    if (length > 0 && (keptLineEnd || IsPrintable(character))) {
+      shown += text.substr(i, length);
+      i += length;
+      continue;
+    }
+    // A character that is no text, or a byte that starts no valid character: each of its
+    // bytes as an escape, the rest of a broken sequence taken on its own.
+    for (const size_t end = i + std::max<size_t>(length, 1); i < end; ++i) {
+      const auto byte = static_cast<unsigned char>(text[i]);
       shown += "\\x";
       shown += kDigits[byte >> 4];
       shown += kDigits[byte & 0xF];

@@ -62,13 +62,16 @@ int32_t IntegerFromDouble(double value);
 // every field of a firmware so.
 int32_t IntegerFromHex(std::string_view text);
 
-// Whether a text shown may go on over several lines (a message, a static text) or must stay
-// on one (a title, a field of a listing).
+// Whether a text shown may go on over several lines (a message) or must stay on one (a title,
+// a window's text, a field of a listing).
 enum class LineEnds { Keep, Escape };
 
-// The text with its control characters (bytes below 32, and 127) as visible escapes, "\x1b"
-// for ESC: texts that come from outside (the update's title and version) must not drive the
-// terminal they are printed to. With LineEnds::Keep, LF, the platform's line end, stays.
+// The text as a terminal may show it: every byte that is not part of printable UTF-8 text as
+// a visible escape, "\x1b" for ESC. Escaped are the C0 and C1 control characters (U+009B is a
+// terminal's CSI as much as ESC [ is), DEL, the line and paragraph separators, the controls
+// that reorder right-to-left text, and every byte that starts no well-formed UTF-8 character
+// (texts from outside, such as the update's title and version, are bytes as they came). With
+// LineEnds::Keep, LF, the platform's line end, stays.
 std::string EscapeControlCharacters(std::string_view text, LineEnds lineEnds);
 
 }  // namespace fw

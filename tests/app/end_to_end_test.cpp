@@ -257,13 +257,23 @@ TEST(EndToEnd, WhenItsScriptHasEndedTheUpdaterEndsOnceWhatItTypedIsCarriedOut) {
   EXPECT_TRUE(Shows(typo, kInstalled)) << typo.out;
   EXPECT_EQ(ReadMemoryDump(tree.MemoryDump()), firmware.bytes);
 
-  // The debug program waits for "Startnext" after its query: cancelled like the main window.
+  // The debug program gives each button one key for the whole run, whichever window shows
+  // first: Start's "1", typed before the main window is up, presses Start, and the console's
+  // "u" queries the device. The program then waits for "Startnext": cancelled like the main
+  // window. The keys lines leave out Ctrl+Q, which a terminal keeps for itself.
   ProgramTree debug("Updater-debug");
   debug.WriteUpdate(firmware.intelHex);
   debug.StartSimulator(RegionOptions(firmware.regions));
-  const ProgramRun queried = debug.RunUpdater("u\n", 20s);
+  const ProgramRun queried = debug.RunUpdater("1\nu\n", 20s);
   debug.StopSimulator();
   EXPECT_EQ(queried.exitCode, 0) << queried.out << queried.err;
+  EXPECT_EQ(queried.err, "");
+  for (const std::string keys : {"[a] Cancel  [q] Beenden\n",
+                                 "[s] Startnext  [u] Query Device  [r] Read  [w] Write  [c] Complete  [t] Startall  "
+                                 "[e] Erase  [q] Beenden\n",
+                                 "[b] Abbrechen  [1] Start  [q] Beenden\n  Installing new firmware... Do not disconnect.\n"}) {
+    EXPECT_TRUE(Shows(queried, "  keys:  " + keys)) << queried.out;
+  }
   EXPECT_TRUE(Shows(queried, "BytesPerPacket: 56")) << queried.out;
   EXPECT_LT(queried.took, 5s);
 }

@@ -126,7 +126,7 @@ std::vector<std::string> Repeated(size_t count, const std::string& text, std::ve
 }
 
 const std::string kInvalidLength = "Invalid data length received.";
-const std::string kMainWindowKeys = "  keys:  [a] Abbrechen  [s] Start  [q] Beenden (Ctrl+Q)\n";
+const std::string kMainWindowKeys = "  keys:  [a] Abbrechen  [s] Start  [q] Beenden\n";
 
 void GoAway(Gone gone, testsupport::BackgroundProcess& updater) {
   switch (gone) {
@@ -279,6 +279,14 @@ INSTANTIATE_TEST_SUITE_P(
                       if (c != '\r') text += c;
                     }
                     return text;
+                  }},
+        // The first data record's line (after the extended linear address) ends in LF alone, so
+        // the record at 0x810 shares its CR LF line.
+        FaultCase{"ARecordLineEndingInALineFeedAlone", {}, {"Invalid file format."}, kUntouched, 0s, 15s, kOneRegion,
+                  {},
+                  [](const std::string& fitting) {
+                    std::string text = fitting;
+                    return text.erase(text.find("\r\n", text.find("\r\n") + 2), 1);
                   }}),
     [](const auto& info) { return info.param.name; });
 

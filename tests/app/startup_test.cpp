@@ -10,6 +10,7 @@
 #include "menu_bar1.h"
 #include "resources.h"
 #include "test_logo.h"
+#include "update_payload.h"
 
 namespace app_test {
 namespace {
@@ -69,16 +70,17 @@ TEST_F(Startup, ALogoWithoutColourProfileCarriesNoUpdate) {
 
 TEST_F(Startup, NoLogoFileAtAllIsAnIncompleteApplication) { ExpectNotComplete(); }
 
-TEST_F(Startup, IdsAreDecimalTextCutToWholeNumbersThatNoDeviceMatchesWhenOutOfRange) {
-  EXPECT_EQ(IdFromText("4660"), 4660);
-  EXPECT_EQ(IdFromText("4660.9"), 4660);
-  EXPECT_EQ(IdFromText(" 22136 "), 22136);
-  EXPECT_EQ(IdFromText("-3.7"), -3);
-  EXPECT_EQ(IdFromText("Trovak"), 0);
-  EXPECT_EQ(IdFromText(""), 0);
+TEST_F(Startup, IdsAreNumbersInTextCutToWholeNumbersThatNoDeviceMatchesWhenOutOfRange) {
+  EXPECT_EQ(UpdatePayload::IdFromText("4660"), 4660);
+  EXPECT_EQ(UpdatePayload::IdFromText("&h1234"), 4660);
+  EXPECT_EQ(UpdatePayload::IdFromText("4660.9"), 4660);
+  EXPECT_EQ(UpdatePayload::IdFromText(" 22136 "), 22136);
+  EXPECT_EQ(UpdatePayload::IdFromText("-3.7"), -3);
+  EXPECT_EQ(UpdatePayload::IdFromText("Trovak"), 0);
+  EXPECT_EQ(UpdatePayload::IdFromText(""), 0);
   // 2^32 + 4660 must not wrap around into the id 4660.
-  EXPECT_EQ(IdFromText("4294971956"), INT32_MAX);
-  EXPECT_EQ(IdFromText("-1e12"), INT32_MIN);
+  EXPECT_EQ(UpdatePayload::IdFromText("4294971956"), INT32_MAX);
+  EXPECT_EQ(UpdatePayload::IdFromText("-1e12"), INT32_MIN);
 }
 
 TEST_F(Startup, TheMakersPictureIsReadOnceAndTriedAgainWhileMissing) {

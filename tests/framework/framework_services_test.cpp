@@ -216,3 +216,22 @@ TEST(FrameworkText, LenCountsCharactersAndLenBBytes) {
   EXPECT_EQ(fw::Len("\xC3"), 1) << "a character cut short";
   EXPECT_EQ(fw::Len("\xFF\xFE"), 2);
 }
+
+// What a terminal would act on is escaped byte by byte; printable text of any length in UTF-8
+// stays as it is.
+TEST(FrameworkText, EscapeControlCharactersLeavesOnlyPrintableUtf8) {
+  const auto oneLine = [](std::string_view text) { return fw::EscapeControlCharacters(text, fw::LineEnds::Escape); };
+  const std::string printable = "Ger\xC3\xA4t \xE2\x82\xAC \xF0\x9F\x98\x80 \xC2\xA0";  // 2, 3, 4 bytes; no-break space
+  EXPECT_EQ(oneLine(printable), printable);
+  EXPECT_EQ(oneLine("\x1b[2J\r\n\x7f"), "\\x1b[2J\\x0d\\x0a\\x7f");
+  EXPECT_EQ(fw::EscapeControlCharacters("a\nb\r", fw::LineEnds::Keep), "a\nb\\x0d");
+  // C1 controls: U+0080, U+009B (CSI) and U+009F as characters, and as raw bytes.
+  EXPECT_EQ(oneLine("\xC2\x80\xC2\x9B" "2J\xC2\x9F|\x9B" "2J"), "\\xc2\\x80\\xc2\\x9b2J\\xc2\\x9f|\\x9b2J");
+  // Line and paragraph separators; a right-to-left override and a left-to-right isolate.
+  EXPECT_EQ(oneLine("\xE2\x80\xA8\xE2\x80\xA9\xE2\x80\xAE\xE2\x81\xA6"),
+            "\\xe2\\x80\\xa8\\xe2\\x80\\xa9\\xe2\\x80\\xae\\xe2\\x81\\xa6");
+  // No character: a byte no character starts with, an overlong "/", a surrogate, a code point
+  // past U+10FFFF, a lead byte before plain text and a character cut short at the end.
+  EXPECT_EQ(oneLine("\xFF\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80\xC3" "A\xE2\x82"),
+            "\\xff\\xc0\\xaf\\xed\\xa0\\x80\\xf4\\x90\\x80\\x80\\xc3A\\xe2\\x82");
+}

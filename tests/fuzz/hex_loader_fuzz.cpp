@@ -47,7 +47,7 @@ std::string LineEnd(FuzzInput& in) {
     case 0: return "\n";
     case 1: return "\r";
     case 2: return "";
-    case 3: return " \r\n";
+    case 3: return "\r\n ";  // white space before the next start code, which the loader lets pass
     default: return "\r\n";
   }
 }

@@ -90,8 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(payload.size() == importer->ProfileData.size(), "the payload changed length");
     Check(HID::dataversion == Field(payload, UpdatePayload::kVersionField), "version field");
     Check(HID::datatitle == Field(payload, UpdatePayload::kTitleField), "title field");
-    Check(HID::VendorID == IdFromText(Field(payload, UpdatePayload::kVendorIdField)), "vendor id field");
-    Check(HID::ProductID == IdFromText(Field(payload, UpdatePayload::kProductIdField)), "product id field");
+    Check(HID::VendorID == UpdatePayload::IdFromText(Field(payload, UpdatePayload::kVendorIdField)), "vendor id field");
+    Check(HID::ProductID == UpdatePayload::IdFromText(Field(payload, UpdatePayload::kProductIdField)), "product id field");
     Check(HID::datafile == Field(payload, UpdatePayload::kFirmwareField), "firmware field");
     Check(app->logo != nullptr, "an update without its picture");
   }

@@ -11,10 +11,10 @@
 #include <string>
 #include <string_view>
 
-#include "app.h"
 #include "fuzz_input.h"
 #include "fuzz_support.h"
 #include "text_functions.h"
+#include "update_payload.h"
 
 namespace {
 
@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckInteger(value);
   CheckAddress(text);
 
-  const int32_t id = IdFromText(text);
+  const int32_t id = UpdatePayload::IdFromText(text);
   const double cut = std::trunc(value);
   if (cut <= INT32_MIN) {
     Check(id == INT32_MIN, "an id below the range not its lowest");

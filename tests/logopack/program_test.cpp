@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "files.h"
@@ -115,7 +116,11 @@ TEST_F(LogopackProgram, ListingSaysWhyTheUpdaterWouldRefuseALogoAndExitsWithOne)
     std::string why;
   };
   const std::vector<Case> cases = {
-      {"1.0", data + "\n" + kEndOfFile + "\n", "no end-of-file record (the updater's records are lines ending in CR LF): the updater says \"Invalid file format.\""},
+      {"1.0", data + "\n" + data + "\r\n" + kEndOfFile + "\r\n",
+       "line 1: text after the record's checksum, \"\\x0a:03080000C0FFEE\"... (a record must end its line, and only "
+       "CR LF ends a line): the updater says \"Invalid file format.\""},
+      {"1.0", data + "\r\n" + data + "AB\r\n", "line 2: text after the record's checksum, \"AB\""},
+      {"1.0", data + "\r\n" + data, "no end-of-file record (the updater's records are lines ending in CR LF): the updater says \"Invalid file format.\""},
       {"1.0", data + "\r\n" + Record(0, 0x05, {0, 0, 8, 0}) + "\r\n" + kEndOfFile + "\r\n",
        "line 2: record type 0x05, which the updater does not take (only 00, 01 and 04): the updater says "
        "\"Invalid file format.\" (recordType=5)"},
@@ -135,17 +140,35 @@ TEST_F(LogopackProgram, ListingSaysWhyTheUpdaterWouldRefuseALogoAndExitsWithOne)
   }
 }
 
+// The ids the updater searches for, by its own reading of the texts; a text that is not the
+// id's plain decimal is shown with it.
+TEST_F(LogopackProgram, ListingShowsTheIdsAsTheUpdaterReadsThem) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"&h1234", "\"&h1234\", read by the updater as 4660 (0x1234)"},
+      {"Trovak", "\"Trovak\", read by the updater as 0 (0x0000)"},
+      {"70000", "70000, which no USB id can be (0 to 65535)"},
+      {"4294971956", "\"4294971956\", read by the updater as 2147483647, which no USB id can be (0 to 65535)"},
+  };
+  for (const auto& [text, shown] : cases) {
+    writeLogo("ids.jpg", "$1.0$T$" + text + "$22136$" + Record(0x0800, 0x00, {1}) + "\r\n" + kEndOfFile + "\r\n");
+    auto list = logopack({"--list", path("ids.jpg")});
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_NE(list.out.find("vendor id:   " + shown + "\nproduct id:  22136 (0x5678)\n"), std::string::npos) << list.out;
+  }
+}
+
 TEST_F(LogopackProgram, ListingShowsControlCharactersOfTheTextsAsEscapes) {
-  writeLogo("escapes.jpg", "\x1b]0;x\a$1.0\x1b[2J$A\x1b[31mB\nC\x7f$4660\x1b$22136$" + Record(0x0800, 0x00, {1}) +
-                               "\r\n" + kEndOfFile + "\r\n");
+  // The first field holds CSI as a UTF-8 character and as a raw byte, and a byte of no character.
+  writeLogo("escapes.jpg", "\x1b]0;x\a\xC2\x9B" "2J\x9B" "2J\xFF$1.0\x1b[2J$A\x1b[31mB\nC\x7f$4660\x1b$22136$" +
+                               Record(0x0800, 0x00, {1}) + "\r\n" + kEndOfFile + "\r\n");
   auto list = logopack({"--list", path("escapes.jpg")});
   EXPECT_EQ(list.exitCode, 0) << list.err;
   EXPECT_EQ(list.out.find('\x1b'), std::string::npos) << list.out;
   EXPECT_NE(list.out.find("version:     1.0\\x1b[2J\n"
                           "title:       A\\x1b[31mB\\x0aC\\x7f\n"
-                          "vendor id:   \"4660\\x1b\" (not an id from 0 to 65535)\n"
+                          "vendor id:   \"4660\\x1b\", read by the updater as 4660 (0x1234)\n"
                           "product id:  22136 (0x5678)\n"
-                          "first field: \\x1b]0;x\\x07\n"),
+                          "first field: \\x1b]0;x\\x07\\xc2\\x9b2J\\x9b2J\\xff\n"),
             std::string::npos)
       << list.out;
 }

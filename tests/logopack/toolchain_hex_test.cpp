@@ -2,6 +2,7 @@
 // describing the same bytes.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,7 +39,13 @@ std::string storedFirmware(const std::string& hexText) {
     return "";
   }
   auto contents = readLogo(logo.value());
-  return contents ? contents.value().fields.firmwareHex : "";
+  if (!contents) {
+    ADD_FAILURE() << contents.error().message;
+    return "";
+  }
+  // The updater's own loader takes it.
+  EXPECT_EQ(listLogo(contents.value()).refusal, std::nullopt);
+  return contents.value().fields.firmwareHex;
 }
 
 class ToolchainHex : public ::testing::Test {

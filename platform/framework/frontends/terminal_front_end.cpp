@@ -43,15 +43,29 @@ int32_t Percent(const ProgressBar& bar) {
   return static_cast<int32_t>(value * 100 / bar.Maximum);
 }
 
+// A text a window shows, on one line: its line ends are shown as escapes too, so that no text
+// (the update's version, a device's answer in a field) can draw a line of its own, such as a
+// message box's frame.
+std::string OneLine(std::string_view text) { return EscapeControlCharacters(text, LineEnds::Escape); }
+
 // At most this much of a line that nothing can take is repeated in the report.
 constexpr size_t kReportedLineBytes = 40;
+// The longest UTF-8 character.
+constexpr size_t kLongestCharacterBytes = 4;
 
 // A line as the report shows it: cut after a few dozen bytes (not inside a character), and
 // control characters shown as escapes, so that junk cannot upset the terminal.
 std::string Shortened(const std::string& line) {
+  const auto continuation = [&line](size_t i) { return (static_cast<unsigned char>(line[i]) & 0xC0) == 0x80; };
   size_t cut = std::min(line.size(), kReportedLineBytes);
-  while (cut > 0 && cut < line.size() && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
-  const std::string shown = EscapeControlCharacters(line.substr(0, cut), LineEnds::Escape);
+  if (cut < line.size() && continuation(cut)) {
+    // Back to the first byte of the character the cut falls in. Within a run of bytes that
+    // start no character the cut stays where it is: they are escaped one by one.
+    size_t lead = cut;
+    while (lead > 0 && cut - lead < kLongestCharacterBytes - 1 && continuation(lead)) --lead;
+    if ((static_cast<unsigned char>(line[lead]) & 0xC0) == 0xC0) cut = lead;
+  }
+  const std::string shown = OneLine(std::string_view(line).substr(0, cut));
   return cut < line.size() ? shown + "..." : shown;
 }
 
@@ -63,6 +77,28 @@ std::string KeyAmong(const std::string& caption, const std::set<std::string>& us
     if (std::isalnum(static_cast<unsigned char>(c)) && !used.contains(key)) return key;
   }
   return "";
+}
+
+// The keys of the declared windows' buttons, by window class and caption.
+using DeclaredKeys = std::map<std::pair<std::string, std::string>, std::string>;
+
+// The one rule for the keys of a program that declared its windows: in the order declared,
+// each button takes the first letter or digit of its caption that no button before it took
+// (the quit key is kept free). So a key names one button for the whole run, whichever windows
+// are open and in whatever order they opened, and a script may type it before its window
+// shows.
+DeclaredKeys KeysOfDeclaredButtons() {
+  DeclaredKeys keys;
+  std::set<std::string> used{std::string(1, kQuitKey)};
+  for (const WindowClassDeclaration& declared : DeclaredWindowClasses()) {
+    for (const std::string& caption : declared.buttonCaptions) {
+      auto [entry, added] = keys.try_emplace({declared.className, caption});
+      if (!added) continue;
+      entry->second = KeyAmong(caption, used);
+      used.insert(entry->second);
+    }
+  }
+  return keys;
 }
 
 Window* TopModalWindow() {
@@ -95,10 +131,7 @@ PushButton* EnabledCancelButton(const Window& window) {
   return nullptr;
 }
 
-// A title is one line: a line end in it is shown as an escape too.
-std::string TitleLine(const Window& window) {
-  return "== " + EscapeControlCharacters(window.Title(), LineEnds::Escape) + " ==";
-}
+std::string TitleLine(const Window& window) { return "== " + OneLine(window.Title()) + " =="; }
 
 void InputReady(int /*descriptor*/, short revents, void* info) {
   static_cast<TerminalFrontEnd*>(info)->ReadInput(revents);
@@ -133,7 +166,8 @@ void TerminalFrontEnd::Print(const std::string& line) {
     progressLineOpen_ = false;
   }
   // Texts come from outside too (the update's title and version): no byte of them may act
-  // on the terminal.
+  // on the terminal. Only a message box's text keeps its line ends: it is the program's own,
+  // with numbers set in.
   std::fputs(EscapeControlCharacters(line, LineEnds::Keep).c_str(), output_);
   std::fputc('\n', output_);
   std::fflush(output_);
@@ -141,7 +175,15 @@ void TerminalFrontEnd::Print(const std::string& line) {
 
 std::string TerminalFrontEnd::KeyFor(const PushButton& button) {
   if (auto known = keys_.find(&button); known != keys_.end()) return known->second;
+  const DeclaredKeys declared = KeysOfDeclaredButtons();
+  if (const Window* owner = button.Owner()) {
+    if (auto key = declared.find({owner->ClassName(), button.Caption()}); key != declared.end()) {
+      return keys_[&button] = key->second;
+    }
+  }
+  // A button no declaration names takes a key that no declared button and no button up has.
   std::set<std::string> used{std::string(1, kQuitKey)};
+  for (const auto& [which, key] : declared) used.insert(key);
   for (const auto& [control, key] : keys_) used.insert(key);
   return keys_[&button] = KeyAmong(button.Caption(), used);
 }
@@ -152,17 +194,17 @@ void TerminalFrontEnd::PrintKeys(const Window& window) {
     const auto* button = dynamic_cast<const PushButton*>(control.get());
     if (button == nullptr || !button->Visible()) continue;
     const std::string key = KeyFor(*button);
-    if (button->Enabled() && !key.empty()) line += "  [" + key + "] " + button->Caption();
+    if (button->Enabled() && !key.empty()) line += "  [" + key + "] " + OneLine(button->Caption());
     // The line is up to date: a change already shown here is not printed again.
     Drawn& drawn = drawn_[button];
     drawn.enabled = button->Enabled();
     drawn.text = button->Caption();
   }
   if (menuBar_ != nullptr) {
-    // Left out while the quit item is disabled, like a disabled button.
+    // Left out while the quit item is disabled, like a disabled button. Its keyboard shortcut
+    // is not shown: a terminal takes Ctrl+Q for flow control, and the program never sees it.
     if (const Ref<MenuItem> quit = FindQuitItem(*menuBar_); quit && quit->Enabled()) {
-      line += "  [" + std::string(1, kQuitKey) + "] " + quit->Text;
-      if (!quit->KeyboardShortcut.empty()) line += " (" + KeyboardShortcutForDisplay(quit->KeyboardShortcut) + ")";
+      line += "  [" + std::string(1, kQuitKey) + "] " + OneLine(quit->Text);
     }
   }
   // While the window takes no input (the update runs, quitting is held) the user is told so,
@@ -234,7 +276,7 @@ void TerminalFrontEnd::Draw(Control& control) {
     text = staticText->Text();
   } else if (auto* field = dynamic_cast<EditField*>(&control)) {
     text = field->Text();
-    if (drawn.text != text) Print("  " + control.Name() + "=" + text);
+    if (drawn.text != text) Print("  " + control.Name() + "=" + OneLine(text));
     drawn.text = text;
     return;
   } else {
@@ -242,7 +284,7 @@ void TerminalFrontEnd::Draw(Control& control) {
   }
   if (drawn.text == text || !control.Visible()) return;
   drawn.text = text;
-  if (!text.empty()) Print("  " + text);
+  if (!text.empty()) Print("  " + OneLine(text));
 }
 
 void TerminalFrontEnd::DrawProgress(const ProgressBar& bar) {
@@ -449,27 +491,24 @@ bool TerminalFrontEnd::PressByKey(const std::string& typed) {
 bool TerminalFrontEnd::CanEverMatch(const std::string& line) {
   const std::string wanted = Lower(line);
   if (menuBar_ != nullptr && wanted == std::string(1, kQuitKey) && FindQuitItem(*menuBar_)) return true;
-  // Built once: the program's windows do not change while it runs.
-  if (!samples_) samples_ = DeclaredWindowSamples();
   // A program that did not declare its windows may show anything.
-  if (samples_->empty()) return true;
-  std::vector<Ref<Window>> windows = *samples_;
-  windows.insert(windows.end(), OpenWindows().begin(), OpenWindows().end());
+  if (DeclaredWindowClasses().empty()) return true;
   const size_t equals = line.find('=');
   const std::string field = equals == std::string::npos ? std::string() : Trimmed(line.substr(0, equals));
-  for (const Ref<Window>& window : windows) {
-    // The keys a window's buttons get when it is the only one up; an open window's are known.
-    std::set<std::string> used{std::string(1, kQuitKey)};
+  for (const auto& [which, key] : KeysOfDeclaredButtons()) {
+    if (key == wanted || Lower(which.second) == wanted) return true;
+  }
+  for (const WindowClassDeclaration& declared : DeclaredWindowClasses()) {
+    if (!field.empty() && std::ranges::find(declared.fieldNames, field) != declared.fieldNames.end()) return true;
+  }
+  // A window the program did not declare, while it is up.
+  for (const Ref<Window>& window : OpenWindows()) {
     for (const Ref<Control>& control : window->Controls()) {
       if (dynamic_cast<const EditField*>(control.get()) != nullptr && !field.empty() && control->Name() == field) {
         return true;
       }
       const auto* button = dynamic_cast<const PushButton*>(control.get());
-      if (button == nullptr) continue;
-      const auto known = keys_.find(button);
-      const std::string key = known != keys_.end() ? known->second : KeyAmong(button->Caption(), used);
-      used.insert(key);
-      if (Lower(button->Caption()) == wanted || key == wanted) return true;
+      if (button != nullptr && (Lower(button->Caption()) == wanted || KeyFor(*button) == wanted)) return true;
     }
   }
   return false;

@@ -1,6 +1,8 @@
 // The front end for a terminal, used where there is no display. Windows show as their title
 // and texts, printed as they change; the progress bar is redrawn in place on a terminal and
-// printed as sparse lines otherwise; a message box is printed verbatim.
+// printed as sparse lines otherwise; a message box is printed verbatim. No byte that a
+// terminal would act on is printed: it shows as an escape ("\x1b"), and so does a line end
+// anywhere but in a message box's text.
 //
 // The user types a line: the key shown next to an enabled button (or its caption) presses
 // it, the quit item's key quits, "<field>=<text>" fills an edit field. A message box waits
@@ -15,12 +17,14 @@
 // terminal's) and its every line has been carried out, a window that waits for the user is
 // cancelled, and so is a modal window that put up a box while it waited, even with lines
 // still waiting (see CancelAfterTheScript): the program ends instead of waiting for ever.
+//
+// Where the program has declared its windows (DeclareWindowClasses), each button has one key
+// for the whole run, the same in the keys line and for a line typed ahead of its window.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <map>
-#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -96,8 +100,6 @@ class TerminalFrontEnd final : public FrontEnd {
   CFRunLoopSourceRef inputSource_ = nullptr;
   std::string pendingInput_;
   std::vector<std::string> waitingLines_;  // typed ahead by a script, for buttons to come
-  // A sample window of each class the program declared, for CanEverMatch.
-  std::optional<std::vector<Ref<Window>>> samples_;
   bool inputEnded_ = false;
   bool endSignalNoted_ = false;
   bool cancelledAfterTheScript_ = false;

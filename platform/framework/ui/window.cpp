@@ -17,13 +17,8 @@ std::vector<Ref<Window>>& Open() {
   return *windows;
 }
 
-struct DeclaredClass {
-  std::string name;
-  std::function<Ref<Window>()> make;
-};
-
-std::vector<DeclaredClass>& Declared() {
-  static std::vector<DeclaredClass> classes;
+std::vector<WindowClassDeclaration>& Declared() {
+  static std::vector<WindowClassDeclaration> classes;
   return classes;
 }
 
@@ -109,14 +104,6 @@ void Window::Build() {
   if (open_ && Visible) CurrentFrontEnd().WindowOpened(*this);
 }
 
-void Window::BuildSample() {
-  if (built_) return;
-  Layout();
-  built_ = true;
-  CreateControls();
-  StopTimers();
-}
-
 void Window::Show() {
   if (!built_) Build();
   if (!open_ || Visible) return;
@@ -163,25 +150,9 @@ Control* Window::FindControl(std::string_view name) const {
 
 const std::vector<Ref<Window>>& OpenWindows() { return Open(); }
 
-void DeclareWindowClass(std::string_view className, std::function<Ref<Window>()> make) {
-  for (DeclaredClass& declared : Declared()) {
-    if (declared.name == className) {
-      declared.make = std::move(make);
-      return;
-    }
-  }
-  Declared().push_back(DeclaredClass{std::string(className), std::move(make)});
-}
+void DeclareWindowClasses(std::vector<WindowClassDeclaration> declarations) { Declared() = std::move(declarations); }
 
-std::vector<Ref<Window>> DeclaredWindowSamples() {
-  std::vector<Ref<Window>> samples;
-  for (const DeclaredClass& declared : Declared()) {
-    Ref<Window> sample = declared.make();
-    sample->BuildSample();
-    samples.push_back(std::move(sample));
-  }
-  return samples;
-}
+const std::vector<WindowClassDeclaration>& DeclaredWindowClasses() { return Declared(); }
 
 Window* FindOpenWindow(std::string_view className) {
   for (const Ref<Window>& window : Open()) {

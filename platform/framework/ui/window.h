@@ -3,7 +3,6 @@
 // instance, reached through ImplicitInstance: the open window of the class, else a new one.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,9 +47,6 @@ class Window : public Object {
   // Lays the window out, makes its controls, raises the controls' Open events and then the
   // window's, and shows it when it is Visible. Once per window.
   void Build();
-  // Lays the window out and makes its controls, with every timer off, and does nothing more:
-  // the window never opens. What a window of its class will show, for a front end to know.
-  void BuildSample();
   void Show();
   // Shows the window modally and returns when it has closed or the program is quitting;
   // timers and device reports go on meanwhile, input reaches only this window.
@@ -101,17 +97,21 @@ Window* FindOpenWindow(std::string_view className);
 // Closes every open window, the last opened first.
 void CloseAllWindows();
 
-// The program names the classes of the windows it may show, before any of them opens, so that
-// a front end can tell what a user may still name (a button's caption, a field) from what no
-// window of the program will ever show.
-void DeclareWindowClass(std::string_view className, std::function<Ref<Window>()> make);
-template <class T>
-void DeclareWindowClass() {
-  DeclareWindowClass(T::kClassName, [] { return Ref<Window>(MakeRef<T>()); });
-}
-// A sample of each declared class (BuildSample), in the order declared; empty when the
-// program declared none.
-std::vector<Ref<Window>> DeclaredWindowSamples();
+// What a user may name in a window of a class: the captions of its buttons, in the order the
+// window makes them, and the names of its edit fields.
+struct WindowClassDeclaration {
+  std::string className;
+  std::vector<std::string> buttonCaptions;
+  std::vector<std::string> fieldNames;
+};
+// The program declares the classes of the windows it may show, once and before any of them
+// opens, so that a front end can give the buttons keys that hold for the whole run, and tell
+// what a user may still name from what no window of the program will ever show. The order
+// counts: a front end may give the buttons of a class declared earlier the first pick of keys.
+// Replaces what was declared before.
+void DeclareWindowClasses(std::vector<WindowClassDeclaration> declarations);
+// Empty when the program declared none.
+const std::vector<WindowClassDeclaration>& DeclaredWindowClasses();
 
 // The open window of class T (named className), or a new one, built.
 template <class T>

@@ -123,9 +123,9 @@ device to update go into the JPEG's colour profile. The picture is PICTURE.jpg r
 or else a plain generated one. --first sets the payload's first field, which the updater
 does not read (default empty). IDs take decimal or 0x hex, 0 to 65535. No text may hold "$".
 
---list shows what a logo image carries, the firmware as the updater's loader reads it (CR LF
-lines; record types 00, 01 and 04; checksums; an end-of-file record), and says why when the
-updater would refuse the logo.
+--list shows what a logo image carries, the ids and the firmware as the updater reads them
+(CR LF lines, nothing after a record's checksum; record types 00, 01 and 04; checksums; an
+end-of-file record), and says why when the updater would refuse the logo.
 
 Exit status: 0 done, 1 an input or output file is wrong (or the updater would refuse the
 logo listed), 2 the command line is wrong.

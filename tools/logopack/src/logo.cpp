@@ -1,6 +1,5 @@
 #include "logopack/logo.h"
 
-#include <charconv>
 #include <map>
 #include <optional>
 
@@ -8,6 +7,7 @@
 #include "logopack/hex_text.h"
 #include "logopack/jpeg_codec.h"
 #include "text_functions.h"
+#include "update_payload.h"
 
 namespace logopack {
 
@@ -17,14 +17,17 @@ namespace {
 // not sent to the terminal.
 std::string shown(std::string_view field) { return fw::EscapeControlCharacters(field, fw::LineEnds::Escape); }
 
-// The updater reads an id as a decimal number; shown in hex too, as USB tools show ids.
+// The id the updater searches for, by its own reading of the text, and in hex too, as USB
+// tools show ids. A text that is not that id's plain decimal ("&h1234", "4660.5", " 4660")
+// is shown beside it, as is an id that no USB device can have.
 std::string describeId(const std::string& text) {
-  std::uint32_t value = 0;
-  auto [stop, status] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || status != std::errc{} || stop != text.data() + text.size() || value > 0xFFFF) {
-    return "\"" + shown(text) + "\" (not an id from 0 to 65535)";
-  }
-  return text + " (" + hexNumber(value, 4) + ")";
+  const std::int32_t id = UpdatePayload::IdFromText(text);
+  const std::string read = std::to_string(id);
+  const std::string described =
+      id >= 0 && id <= 0xFFFF ? read + " (" + hexNumber(static_cast<std::uint32_t>(id), 4) + ")"
+                              : read + ", which no USB id can be (0 to 65535)";
+  if (text == read) return described;
+  return "\"" + shown(text) + "\", read by the updater as " + described;
 }
 
 // The bytes the updater's loader would put where; a later record wins, as in the loader.
@@ -56,6 +59,10 @@ std::string loaderRefusal(const FirmwareText::Outcome& outcome) {
   switch (outcome.verdict) {
     case FirmwareText::Verdict::NotARecord:
       return where + "no record (it does not start with \":\"): " + says;
+    case FirmwareText::Verdict::TextAfterRecord:
+      return where + "text after the record's checksum, \"" + shown(outcome.textAfterRecord.substr(0, 16)) +
+             (outcome.textAfterRecord.size() > 16 ? "\"..." : "\"") +
+             " (a record must end its line, and only CR LF ends a line): " + says;
     case FirmwareText::Verdict::ChecksumError:
       return where + "wrong checksum: the updater says \"" + FirmwareText::RefusalMessage(outcome) + "\"";
     case FirmwareText::Verdict::UnknownRecordType:

@@ -30,9 +30,9 @@ Result<LogoContents> readLogo(std::span<const std::uint8_t> jpegFile);
 
 // What a logo carries, for people, and whether the updater would take it.
 struct LogoListing {
-  // Version, title, ids in decimal and hex, the first field, and the firmware's records,
-  // bytes and address ranges as the updater's loader reads them; control characters shown
-  // as escapes.
+  // Version, title, the ids the updater searches for in decimal and hex (with their text
+  // where that is not plain decimal), the first field, and the firmware's records, bytes and
+  // address ranges as the updater's loader reads them; control characters shown as escapes.
   std::string text;
   // Why the updater would refuse the update, if it would.
   std::optional<std::string> refusal;
