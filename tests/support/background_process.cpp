@@ -64,13 +64,15 @@ void CloseIfOpen(int& descriptor) {
   descriptor = -1;
 }
 
-// The test's ends of a program's standard streams (-1: none), and the ends the program gets,
-// which the test closes once it has started.
+// The test's ends of a program's standard streams (-1: none), and the ends the program gets
+// (its input, output and error; on a terminal, the terminal's name and the test's own
+// descriptor of it), which the test closes once the program has started.
 struct StreamEnds {
   int in = -1;
   int out = -1;
   int err = -1;
   std::vector<int> childs;
+  std::string terminal;
 
   void CloseAll() {
     for (int* descriptor : {&in, &out, &err}) CloseIfOpen(*descriptor);
@@ -78,7 +80,7 @@ struct StreamEnds {
   }
 };
 
-StreamEnds Pipes(posix_spawn_file_actions_t& actions) {
+StreamEnds Pipes() {
   // Close-on-exec, so that no other child started meanwhile holds a pipe open; the copies
   // made for this child's own outputs lose the flag.
   std::array<int, 2> in{-1, -1};
@@ -94,31 +96,22 @@ StreamEnds Pipes(posix_spawn_file_actions_t& actions) {
     }
     throw std::runtime_error("pipe: " + reason);
   }
-  // Never the test's own input: a program that finds a terminal there would wait on it.
-  posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-  return {in[1], out[0], err[0], {in[0], out[1], err[1]}};
+  return {in[1], out[0], err[0], {in[0], out[1], err[1]}, {}};
 }
 
-// A pseudo-terminal: the test writes and reads its master; the program, leader of a session
-// of its own, opens the other end, which so becomes its controlling terminal. The test's end
-// of the program's side is kept open until the program has started, so that the settings made
-// on it hold.
-StreamEnds Terminal(posix_spawn_file_actions_t& actions, posix_spawnattr_t& attributes) {
+// A pseudo-terminal: the test writes and reads its master. Its other end is held open until
+// the program has started, so that the settings made on it hold.
+StreamEnds Terminal() {
   StreamEnds ends;
   std::array<char, 128> name{};
-  ends.in = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (ends.in < 0 || ::grantpt(ends.in) != 0 || ::unlockpt(ends.in) != 0 ||
-      ::ptsname_r(ends.in, name.data(), name.size()) != 0) {
-    const std::string reason = std::strerror(errno);
-    ends.CloseAll();
-    throw std::runtime_error("pseudo-terminal: " + reason);
-  }
-  ends.out = ::fcntl(ends.in, F_DUPFD_CLOEXEC, 0);
-  ends.childs.push_back(::open(name.data(), O_RDWR | O_NOCTTY | O_CLOEXEC));
   termios settings{};
-  if (ends.out < 0 || ends.childs[0] < 0 || ::tcgetattr(ends.childs[0], &settings) != 0) {
+  ends.in = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  const bool opened = ends.in >= 0 && ::grantpt(ends.in) == 0 && ::unlockpt(ends.in) == 0 &&
+                      ::ptsname_r(ends.in, name.data(), name.size()) == 0 &&
+                      (ends.out = ::fcntl(ends.in, F_DUPFD_CLOEXEC, 0)) >= 0 &&
+                      ends.childs.emplace_back(::open(name.data(), O_RDWR | O_NOCTTY | O_CLOEXEC)) >= 0 &&
+                      ::tcgetattr(ends.childs[0], &settings) == 0;
+  if (!opened) {
     const std::string reason = std::strerror(errno);
     ends.CloseAll();
     throw std::runtime_error("pseudo-terminal: " + reason);
@@ -127,10 +120,7 @@ StreamEnds Terminal(posix_spawn_file_actions_t& actions, posix_spawnattr_t& attr
   settings.c_lflag &= ~static_cast<tcflag_t>(ECHO);
   settings.c_oflag &= ~static_cast<tcflag_t>(OPOST);
   ::tcsetattr(ends.childs[0], TCSANOW, &settings);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, name.data(), O_RDWR, 0);
-  posix_spawn_file_actions_adddup2(&actions, STDIN_FILENO, STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, STDIN_FILENO, STDERR_FILENO);
+  ends.terminal = name.data();
   return ends;
 }
 
@@ -144,21 +134,26 @@ BackgroundProcess::BackgroundProcess(std::vector<std::string> argv,
   std::vector<std::string> environment = MergedEnvironment(extraEnvironment);
   std::vector<char*> argp = CStrings(argv);
   std::vector<char*> envp = CStrings(environment);
+  StreamEnds ends = onTerminal_ ? Terminal() : Pipes();
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
-  StreamEnds ends;
-  int failed = 0;
-  try {
-    ends = onTerminal_ ? Terminal(actions, attributes) : Pipes(actions);
-    failed = ::posix_spawn(&pid_, argp[0], &actions, &attributes, argp.data(), envp.data());
-  } catch (...) {
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    throw;
+  if (onTerminal_) {
+    // The program, leader of a session of its own, opens the terminal, which so becomes its
+    // controlling terminal.
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, ends.terminal.c_str(), O_RDWR, 0);
+    posix_spawn_file_actions_adddup2(&actions, STDIN_FILENO, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, STDIN_FILENO, STDERR_FILENO);
+  } else {
+    // Never the test's own input: a program that finds a terminal there would wait on it.
+    for (int descriptor : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+      posix_spawn_file_actions_adddup2(&actions, ends.childs[static_cast<size_t>(descriptor)], descriptor);
+    }
   }
+  const int failed = ::posix_spawn(&pid_, argp[0], &actions, &attributes, argp.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   for (int& descriptor : ends.childs) CloseIfOpen(descriptor);
