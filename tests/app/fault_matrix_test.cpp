@@ -11,12 +11,14 @@
 #include <chrono>
 #include <csignal>
 #include <limits>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "files.h"
 #include "program_tree.h"
+#include "scoped_env.h"
 #include "ui/quit_signals.h"
 #include "user_messages.h"
 
@@ -48,6 +50,12 @@ struct Interruption {
   std::string typedFirst = "s\n";
 };
 
+// Lines of the debug log that start with `start`, and how many of them the run writes.
+struct LogLines {
+  std::string start;
+  size_t count;
+};
+
 struct FaultCase {
   std::string name;
   std::vector<std::string> device;  // simulator options beyond the regions
@@ -59,6 +67,8 @@ struct FaultCase {
   Interruption interruption = {};
   // The update's firmware text made from the one that fills the regions; nullptr: that one.
   std::string (*firmwareText)(const std::string& fitting) = nullptr;
+  // Checked where given: the debug log then goes to standard error as well.
+  std::vector<LogLines> logged = {};
 
   friend void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
 };
@@ -126,6 +136,8 @@ TEST_P(FaultMatrix, EndsInAMessageAndABoundedExit) {
   options.insert(options.end(), c.device.begin(), c.device.end());
   tree.StartSimulator(options);
 
+  std::optional<testsupport::ScopedEnv> debugLogToStderr;
+  if (!c.logged.empty()) debugLogToStderr.emplace("UPDATER_DEBUG_LOG_STDERR", "1");
   const Interruption& user = c.interruption;
   const ProgramRun run =
       user.shownText.empty()
@@ -151,6 +163,12 @@ TEST_P(FaultMatrix, EndsInAMessageAndABoundedExit) {
   }
   if (user.signal != 0 && c.memory.untouched) {
     EXPECT_EQ(testsupport::ReadFile(tree.Traffic()), "") << "nothing sent";
+  }
+  for (const LogLines& lines : c.logged) {
+    std::istringstream err(run.err);
+    size_t count = 0;
+    for (std::string line; std::getline(err, line);) count += line.starts_with(lines.start);
+    EXPECT_EQ(count, lines.count) << lines.start;
   }
   RecordProperty("exit_ms", static_cast<int>(run.took.count()));
 }
@@ -179,9 +197,13 @@ INSTANTIATE_TEST_SUITE_P(
         // query's answer is read as the answer.
         FaultCase{"UnsolicitedReports", {"--unsolicited"}, {"Wrong answer from device.\n\n85"}, kUntouched, 0s, 15s},
         // A hundred reports of its own at connection: each is shown (a script reads every box at
-        // once) and dropped before the first query, whose answer is then taken.
+        // once) and queued; the queue keeps the newest 64, which are dropped before the first
+        // query, whose answer is then taken.
         FaultCase{"FloodOf63ByteReports", {"--flood", "63", "--flood-count", "100"},
-                  Repeated(100, kInvalidLength, {kInstalled}), kUpdated, 0s, 20s},
+                  Repeated(100, kInvalidLength, {kInstalled}), kUpdated, 0s, 20s, kOneRegion, {}, nullptr,
+                  {{"ReceiveData: 55", 100},
+                   {"Report dropped, 64 newer ones queued: 55", 36},
+                   {"Report dropped, received before the command: 55", 64}}},
         FaultCase{"ReportsOf63Bytes",
                   {"--report-length", "63"},
                   {"Invalid data length received.", "Wrong answer from device.\n\nLength: 63"},
