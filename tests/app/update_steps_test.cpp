@@ -261,11 +261,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Reports of the device's own: the one at the session's start is dropped before the first
 // query is sent; the one ahead of the query's answer comes first and is refused. The update
-// never reports success on them.
+// never reports success on them. Start waits until the first has come: the device sends it as
+// it is opened, and without the wait it could come after the first query had gone out.
 TEST_F(UpdateSteps, ADeviceThatSendsReportsOfItsOwnIsNeverTakenForUpdated) {
   const Firmware firmware = FirmwareFor({{0, 0x800, 0x100}});
   devsim::Options options = Device(firmware.regions);
   options.faults.unsolicited = true;
+  pressStart = false;
+  script = [this, pressed = false](int32_t) mutable {
+    if (pressed || !Logged("ReceiveData: 55" + std::string(126, '0'))) return;
+    pressed = true;
+    frontEnd.Press("mainWindow", "StartButton");
+  };
   EXPECT_EQ(Update(options, firmware.intelHex), 0);
   EXPECT_EQ(frontEnd.messages, std::vector<std::string>{"Wrong answer from device.\n\n85"});
   EXPECT_TRUE(Logged("Report dropped, received before the command: 55" + std::string(126, '0')));
