@@ -41,13 +41,14 @@ constexpr Memory kErased{false, 0};
 constexpr Memory kUpdated{false, std::numeric_limits<size_t>::max()};
 constexpr Memory Written(size_t bytes) { return {false, bytes}; }
 
-// The user tries to end the updater once its output holds shownText: types a line (such as
-// "q") or sends a signal. typedFirst is what the script has typed before.
+// The user tries to end the updater once its output holds shownText (shownTimes times over):
+// types a line (such as "q") or sends a signal. typedFirst is what the script has typed before.
 struct Interruption {
   std::string shownText;
   std::string typed;
   int signal = 0;
   std::string typedFirst = "s\n";
+  size_t shownTimes = 1;
 };
 
 // Lines of the debug log that start with `start`, and how many of them the run writes.
@@ -145,7 +146,7 @@ TEST_P(FaultMatrix, EndsInAMessageAndABoundedExit) {
           : tree.RunUpdaterActingOn(user.typedFirst, user.shownText, [&](testsupport::BackgroundProcess& updater) {
               updater.WriteInput(user.typed);
               if (user.signal != 0) updater.Signal(user.signal);
-            }, c.latest + 30s);
+            }, c.latest + 30s, user.shownTimes);
   const std::string simulatorErr = tree.StopSimulator();
 
   EXPECT_EQ(run.exitCode, 0) << "killed after the time-out or ended by a signal\n" << run.out << run.err;
@@ -197,10 +198,11 @@ INSTANTIATE_TEST_SUITE_P(
         // query's answer is read as the answer.
         FaultCase{"UnsolicitedReports", {"--unsolicited"}, {"Wrong answer from device.\n\n85"}, kUntouched, 0s, 15s},
         // A hundred reports of its own at connection: each is shown (a script reads every box at
-        // once) and queued; the queue keeps the newest 64, which are dropped before the first
-        // query, whose answer is then taken.
+        // once) and queued; the queue keeps the newest 64. Start, pressed once the hundredth box
+        // has been shown, drops them before the first query, whose answer is then taken.
         FaultCase{"FloodOf63ByteReports", {"--flood", "63", "--flood-count", "100"},
-                  Repeated(100, kInvalidLength, {kInstalled}), kUpdated, 0s, 20s, kOneRegion, {}, nullptr,
+                  Repeated(100, kInvalidLength, {kInstalled}), kUpdated, 0s, 20s, kOneRegion,
+                  {kInvalidLength + "\n", "s\n", 0, "", 100}, nullptr,
                   {{"ReceiveData: 55", 100},
                    {"Report dropped, 64 newer ones queued: 55", 36},
                    {"Report dropped, received before the command: 55", 64}}},

@@ -68,20 +68,30 @@ std::string ProgramTree::StopSimulator() {
   return err;
 }
 
+namespace {
+
+size_t Occurrences(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
+  return count;
+}
+
+}  // namespace
+
 ProgramRun ProgramTree::RunUpdater(const std::string& input, std::chrono::milliseconds timeout) {
   return RunUpdaterActingOn(input, {}, {}, timeout);
 }
 
 ProgramRun ProgramTree::RunUpdaterActingOn(const std::string& input, const std::string& shownText,
                                            const std::function<void(testsupport::BackgroundProcess&)>& act,
-                                           std::chrono::milliseconds timeout) {
+                                           std::chrono::milliseconds timeout, size_t shownTimes) {
   const Clock::time_point start = Clock::now();
   testsupport::BackgroundProcess updater({(bin_ / program_).string()}, Environment(), input, !shownText.empty());
   std::string shown;
   if (!shownText.empty()) {
     while (const std::optional<std::string> line = updater.ReadLine(timeout)) {
       shown += *line + "\n";
-      if (shown.find(shownText) == std::string::npos) continue;
+      if (Occurrences(shown, shownText) < shownTimes) continue;
       act(updater);
       break;
     }

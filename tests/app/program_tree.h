@@ -49,10 +49,11 @@ class ProgramTree {
   // The updater with input on its standard input, killed after timeout.
   ProgramRun RunUpdater(const std::string& input, std::chrono::milliseconds timeout = std::chrono::seconds(90));
   // The same with the input kept open until the updater's output holds shownText (checked
-  // line by line); then act runs (it may type more or send a signal) and the input ends.
+  // line by line), shownTimes times over; then act runs (it may type more or send a signal)
+  // and the input ends.
   ProgramRun RunUpdaterActingOn(const std::string& input, const std::string& shownText,
                                 const std::function<void(testsupport::BackgroundProcess&)>& act,
-                                std::chrono::milliseconds timeout);
+                                std::chrono::milliseconds timeout, size_t shownTimes = 1);
   std::vector<std::string> Environment() const;
 
  private:
