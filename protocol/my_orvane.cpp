@@ -63,18 +63,26 @@ void MyOrvane::Event_ReceivedData(const std::string& data, int32_t size) {
   // still queued: the reader decides what it makes of it.
   const auto length = static_cast<int64_t>(report->Size());
   const bool wrongLength = length != size || report->Size() != HID::PacketSize;
-  if (wrongLength && lengthMessageUp) {
-    // Each such report would open a box inside the one before it, until the stack ran out.
-    fw::System::DebugLog("Invalid data length received (" + fw::Str(static_cast<int32_t>(length)) +
-                         " bytes), dropped: the message of an earlier report is up.");
+  Queue(std::move(report));
+  if (!wrongLength) return;
+  if (lengthMessageUp) {
+    // Its box would open inside the one before it, and so on until the stack ran out.
+    fw::System::DebugLog("Invalid data length received (" + fw::Str(length) +
+                         " bytes), queued without a message: the message of an earlier report is up.");
     return;
   }
-  datas.push_back(report);
-  if (wrongLength) {
-    lengthMessageUp = true;
-    fw::MsgBox("Invalid data length received.");
-    lengthMessageUp = false;
+  lengthMessageUp = true;
+  fw::MsgBox("Invalid data length received.");
+  lengthMessageUp = false;
+}
+
+void MyOrvane::Queue(fw::Ref<fw::MemoryBlock> report) {
+  if (datas.size() >= MostQueuedReports) {
+    fw::System::DebugLog("Report dropped, " + fw::Str(static_cast<int64_t>(MostQueuedReports)) +
+                         " newer ones queued: " + EncodingToHexZuv(datas.front()->ToString()));
+    datas.erase(datas.begin());
   }
+  datas.push_back(std::move(report));
 }
 
 void MyOrvane::Event_DeviceRemoved(int32_t /*result*/) {

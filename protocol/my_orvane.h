@@ -2,6 +2,7 @@
 // reports it delivered, and a read that lets the event loop run until a report is there.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,13 +19,20 @@ class MyOrvane : public fw::OrvaneZuv {
 
   MyOrvane();
 
-  // Received reports not read yet, oldest first.
+  // The most reports kept unread, as many as the kernel keeps for a hidraw reader that does
+  // not read. A read takes the newest, one for each command, so reports further down are
+  // never read; but a device that sends without pause while nothing reads (at the Start
+  // window, or while a message box waits for the user) would grow the queue without bound.
+  static constexpr size_t MostQueuedReports = 64;
+
+  // Received reports not read yet, oldest first; at most MostQueuedReports of them, the
+  // oldest dropped (and logged) to make room.
   std::vector<fw::Ref<fw::MemoryBlock>> datas;
 
   // The plug-in's ReceivedData event: data holds the report's bytes as delivered, size the
-  // length the device reported. A report of the wrong length is queued and shown as
-  // "Invalid data length received."; while that box is up, further reports of the wrong
-  // length are only logged and dropped, so that a device cannot nest boxes without bound.
+  // length the device reported. Every report is queued. One of the wrong length is shown as
+  // "Invalid data length received.", unless the box of an earlier one is up: then the skip
+  // is only logged, so that a device cannot nest boxes without bound.
   void Event_ReceivedData(const std::string& data, int32_t size);
   void Event_DeviceRemoved(int32_t result);
 
@@ -47,6 +55,7 @@ class MyOrvane : public fw::OrvaneZuv {
   fw::Ref<fw::MemoryBlock> EventRecord;
 
  private:
+  void Queue(fw::Ref<fw::MemoryBlock> report);
   fw::Ref<fw::MemoryBlock> TakeNewest();
 };
 

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <csignal>
 #include <limits>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -49,15 +50,22 @@ constexpr Memory Written(size_t bytes) { return {false, bytes}; }
 // or the terminal the updater runs on (its window is closed).
 enum class Gone { kNobody, kOutputReader, kErrorReader, kTerminal };
 
-// The user tries to end the updater once its output holds shownText: types a line (such as
-// "q") or sends a signal. typedFirst is what the script has typed before; on a terminal the
-// user types it once the main window shows its Start.
+// The user tries to end the updater once its output holds shownText (shownTimes times over):
+// types a line (such as "q") or sends a signal. typedFirst is what the script has typed
+// before; on a terminal the user types it once the main window shows its Start.
 struct Interruption {
   std::string shownText;
   std::string typed;
   int signal = 0;
   std::string typedFirst = "s\n";
   Gone gone = Gone::kNobody;
+  size_t shownTimes = 1;
+};
+
+// Lines of the debug log that start with `start`, and how many of them the run writes.
+struct LogLines {
+  std::string start;
+  size_t count;
 };
 
 struct FaultCase {
@@ -73,6 +81,8 @@ struct FaultCase {
   std::string (*firmwareText)(const std::string& fitting) = nullptr;
   // false: the update is for another product than the simulator plays; no device of its ids.
   bool attached = true;
+  // Checked where given: the debug log then goes to standard error as well.
+  std::vector<LogLines> logged = {};
 
   friend void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
 };
@@ -171,6 +181,8 @@ TEST_P(FaultMatrix, EndsInAMessageAndABoundedExit) {
   options.insert(options.end(), c.device.begin(), c.device.end());
   tree.StartSimulator(options);
 
+  std::optional<testsupport::ScopedEnv> debugLogToStderr;
+  if (!c.logged.empty()) debugLogToStderr.emplace("UPDATER_DEBUG_LOG_STDERR", "1");
   const Interruption& user = c.interruption;
   const bool onTerminal = user.gone == Gone::kTerminal;
   std::string input = user.shownText.empty() ? "s\n" : user.typedFirst;
@@ -184,7 +196,8 @@ TEST_P(FaultMatrix, EndsInAMessageAndABoundedExit) {
                        GoAway(user.gone, updater);
                        updater.WriteInput(user.typed);
                        if (user.signal != 0) updater.Signal(user.signal);
-                     }});
+                     },
+                     user.shownTimes});
   }
   const ProgramRun run = tree.RunUpdaterActingOn(input, steps, c.latest + 30s,
                                                  onTerminal ? testsupport::Streams::kTerminal : testsupport::Streams::kPipes);
@@ -211,6 +224,12 @@ TEST_P(FaultMatrix, EndsInAMessageAndABoundedExit) {
   }
   if (c.memory.untouched && (user.signal != 0 || user.gone != Gone::kNobody || !c.attached)) {
     EXPECT_EQ(traffic, "") << "nothing sent";
+  }
+  for (const LogLines& lines : c.logged) {
+    std::istringstream err(run.err);
+    size_t count = 0;
+    for (std::string line; std::getline(err, line);) count += line.starts_with(lines.start);
+    EXPECT_EQ(count, lines.count) << lines.start;
   }
   RecordProperty("exit_ms", static_cast<int>(run.took.count()));
 }
@@ -239,9 +258,14 @@ INSTANTIATE_TEST_SUITE_P(
         // query's answer is read as the answer.
         FaultCase{"UnsolicitedReports", {"--unsolicited"}, {"Wrong answer from device.\n\n85"}, kUntouched, 0s, 15s},
         // A hundred reports of its own at connection: each is shown (a script reads every box at
-        // once) and dropped before the first query, whose answer is then taken.
+        // once) and queued; the queue keeps the newest 64. Start, pressed once the hundredth box
+        // has been shown, drops them before the first query, whose answer is then taken.
         FaultCase{"FloodOf63ByteReports", {"--flood", "63", "--flood-count", "100"},
-                  Repeated(100, kInvalidLength, {kInstalled}), kUpdated, 0s, 20s},
+                  Repeated(100, kInvalidLength, {kInstalled}), kUpdated, 0s, 20s, kOneRegion,
+                  {kInvalidLength + "\n", "s\n", 0, "", Gone::kNobody, 100}, nullptr, true,
+                  {{"ReceiveData: 55", 100},
+                   {"Report dropped, 64 newer ones queued: 55", 36},
+                   {"Report dropped, received before the command: 55", 64}}},
         FaultCase{"ReportsOf63Bytes",
                   {"--report-length", "63"},
                   {"Invalid data length received.", "Wrong answer from device.\n\nLength: 63"},

@@ -68,6 +68,16 @@ std::string ProgramTree::StopSimulator() {
   return err;
 }
 
+namespace {
+
+size_t Occurrences(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
+  return count;
+}
+
+}  // namespace
+
 ProgramRun ProgramTree::RunUpdater(const std::string& input, std::chrono::milliseconds timeout) {
   return RunUpdaterActingOn(input, {}, timeout);
 }
@@ -84,7 +94,7 @@ ProgramRun ProgramTree::RunUpdaterActingOn(const std::string& input, const std::
       const std::optional<std::string> line = updater.ReadLine(timeout);
       if (!line) break;
       shown += *line + "\n";
-      seen = shown.find(step.shown, from) != std::string::npos;
+      seen = Occurrences(shown.substr(from), step.shown) >= step.times;
     }
     if (!seen) break;  // the updater ended or fell silent first: the user had nothing to act on
     step.act(updater);

@@ -46,11 +46,12 @@ class ProgramTree {
   // Expects it to exit with 0; returns what it wrote to its standard error.
   std::string StopSimulator();
 
-  // What the user does once the updater's output holds `shown` (checked line by line): type
-  // more, send a signal, plug in the device, go away.
+  // What the user does once the updater's output holds `shown` (checked line by line), `times`
+  // times over since the step before: type more, send a signal, plug in the device, go away.
   struct UserStep {
     std::string shown;
     std::function<void(testsupport::BackgroundProcess&)> act;
+    size_t times = 1;
   };
 
   // The updater with input on its standard input, killed after timeout.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "command_packets.h"
 #include "hid.h"
@@ -260,11 +261,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Reports of the device's own: the one at the session's start is dropped before the first
 // query is sent; the one ahead of the query's answer comes first and is refused. The update
-// never reports success on them.
+// never reports success on them. Start waits until the first has come: the device sends it as
+// it is opened, and without the wait it could come after the first query had gone out.
 TEST_F(UpdateSteps, ADeviceThatSendsReportsOfItsOwnIsNeverTakenForUpdated) {
   const Firmware firmware = FirmwareFor({{0, 0x800, 0x100}});
   devsim::Options options = Device(firmware.regions);
   options.faults.unsolicited = true;
+  pressStart = false;
+  script = [this, pressed = false](int32_t) mutable {
+    if (pressed || !Logged("ReceiveData: 55" + std::string(126, '0'))) return;
+    pressed = true;
+    frontEnd.Press("mainWindow", "StartButton");
+  };
   EXPECT_EQ(Update(options, firmware.intelHex), 0);
   EXPECT_EQ(frontEnd.messages, std::vector<std::string>{"Wrong answer from device.\n\n85"});
   EXPECT_TRUE(Logged("Report dropped, received before the command: 55" + std::string(126, '0')));
@@ -289,26 +297,36 @@ TEST_F(UpdateSteps, AnAnswerLeftFromTheFirstQueryDoesNotEndTheWaitAfterTheErase)
 
 // A device that sends reports of the wrong length without end, from the moment it connects.
 // The box of the first stays up, as on a terminal until the user presses Enter: meanwhile the
-// others are logged and dropped, so that boxes never open inside one another.
-TEST_F(UpdateSteps, WhileTheBoxOfAReportOfTheWrongLengthIsUpOthersAreDroppedNotBoxed) {
+// others are queued without a box of their own, so that boxes never open inside one another,
+// and the queue keeps the newest of them, so that it does not grow while the box waits.
+TEST_F(UpdateSteps, WhileTheBoxOfAReportOfTheWrongLengthIsUpOthersAreQueuedNotBoxed) {
   const std::string kLength = "Invalid data length received.";
   devsim::Options options = DeviceOptions();
   options.faults.floodLength = 63;
   WriteUpdate(FirmwareFor({{0, 0x800, 0x100}}).intelHex);
   StartDevice(options);
-  // Counted as the lines come: the log grows by a line for every report.
-  size_t seen = 0;
-  std::ptrdiff_t droppedSoFar = 0;
-  const auto dropped = [&] {
-    for (; seen < LogLines().size(); ++seen) {
-      droppedSoFar += LogLines()[seen] ==
-                      "Invalid data length received (63 bytes), dropped: the message of an earlier report is up.";
-    }
-    return droppedSoFar;
+  // Counted as the lines come: the log grows by a line or two for every report.
+  struct Counted {
+    std::string prefix;
+    std::ptrdiff_t count = 0;
   };
+  Counted received{"ReceiveData: 55"};
+  Counted unboxed{"Invalid data length received (63 bytes), queued without a message: the message of an earlier "
+                  "report is up."};
+  Counted dropped{"Report dropped, "};  // to make room, or before a command
+  size_t seen = 0;
+  const auto count = [&] {
+    for (; seen < LogLines().size(); ++seen) {
+      for (Counted* counted : {&received, &unboxed, &dropped}) {
+        counted->count += LogLines()[seen].starts_with(counted->prefix);
+      }
+    }
+  };
+  const auto queued = [] { return HID::DeviceMac ? HID::DeviceMac->datas.size() : size_t{0}; };
   int nested = 0;
+  size_t mostQueued = 0;
+  std::optional<size_t> queuedAtRelease;
   bool holding = false;
-  bool released = false;
   bool cancelled = false;
   frontEnd.onMessage = [&](const std::string&) {
     if (holding) ++nested;
@@ -319,26 +337,31 @@ TEST_F(UpdateSteps, WhileTheBoxOfAReportOfTheWrongLengthIsUpOthersAreDroppedNotB
   frontEnd.onUpdate = [&] {
     // Cancel in a pass after the one that dismissed the box: the box takes all input until its
     // pass has ended.
-    if (released && !cancelled && frontEnd.FindWindow("mainWindow")) {
+    if (queuedAtRelease && !cancelled && frontEnd.FindWindow("mainWindow")) {
       cancelled = true;
       frontEnd.Press("mainWindow", "Cancelbutton");
     }
-    // Dismissed once many reports have come meanwhile (or, should they open boxes, many boxes).
-    if (holding && (dropped() >= 200 || frontEnd.messages.size() >= 200)) {
+    mostQueued = std::max(mostQueued, queued());
+    count();
+    // Dismissed once many reports have come meanwhile.
+    if (holding && received.count > 200) {
       holding = false;
-      released = true;
+      queuedAtRelease = queued();
+      EXPECT_EQ(unboxed.count, received.count - 1) << "every report but the first, each with a line";
+      // Every report that came is queued, or was dropped with a log line.
+      EXPECT_EQ(received.count, static_cast<std::ptrdiff_t>(*queuedAtRelease) + dropped.count);
       frontEnd.DismissMessage();
     }
   };
   EXPECT_EQ(RunUpdater(), 0);
+  count();
   EXPECT_EQ(nested, 0) << "boxes opened inside the box of the first report";
-  EXPECT_GE(dropped(), 200);
+  EXPECT_EQ(queuedAtRelease, MyOrvane::MostQueuedReports);
+  EXPECT_EQ(mostQueued, MyOrvane::MostQueuedReports);
   ASSERT_FALSE(frontEnd.messages.empty());
   EXPECT_EQ(std::count(frontEnd.messages.begin(), frontEnd.messages.end(), kLength),
             static_cast<std::ptrdiff_t>(frontEnd.messages.size()));
-  EXPECT_EQ(std::count_if(LogLines().begin(), LogLines().end(),
-                          [](const std::string& line) { return line.starts_with("ReceiveData: 55"); }),
-            dropped() + static_cast<std::ptrdiff_t>(frontEnd.messages.size()))
+  EXPECT_EQ(received.count, unboxed.count + static_cast<std::ptrdiff_t>(frontEnd.messages.size()))
       << "every report logged as it came";
 }
 

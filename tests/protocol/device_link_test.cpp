@@ -2,6 +2,7 @@
 // the plug-in's device class: the cases the simulator does not produce.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -127,16 +128,46 @@ TEST_F(PROTOCOL_SUITE(DeviceLink), ADeviceDroppedDuringTheWaitLivesUntilTheReadR
   EXPECT_EQ(traffic_->closes, 1);
 }
 
-TEST_F(PROTOCOL_SUITE(DeviceLink), ReportsOfTheWrongLengthAreQueuedWithAMessage) {
+// Every report is queued. The box of one of the wrong length lets the event loop run: a
+// report of the wrong length that comes meanwhile gets no box inside it, only a log line.
+TEST_F(PROTOCOL_SUITE(DeviceLink), ReportsOfTheWrongLengthAreQueuedWithAMessageButNeverOneInsideAnother) {
   Connect();
   Recorder recorder;
+  const fw::MessagePresenter recordOnly = fw::SetMessagePresenter([&](const std::string& text) {
+    recorder.messages.push_back(text);
+    DeliverReport(*HID::DeviceMac, std::string(63, '\x55'), 63);
+    DeliverReport(*HID::DeviceMac, Report(0x55, 1), 64);
+  });
   DeliverReport(*HID::DeviceMac, std::string(65, '\x02'), 65);
+  fw::SetMessagePresenter(recordOnly);
   DeliverReport(*HID::DeviceMac, "", 64);  // the plug-in could not copy the bytes
   DeliverReport(*HID::DeviceMac, std::string(64, '\x02'), 63);
   EXPECT_EQ(recorder.messages, std::vector<std::string>(3, "Invalid data length received."));
-  ASSERT_EQ(HID::DeviceMac->datas.size(), 3u);
-  EXPECT_EQ(HID::DeviceMac->datas[0]->Size(), 65u);
-  EXPECT_EQ(HID::DeviceMac->datas[1]->Size(), 0u);
+  std::vector<size_t> queued;
+  for (const auto& report : HID::DeviceMac->datas) queued.push_back(report->Size());
+  EXPECT_EQ(queued, (std::vector<size_t>{65, 63, 64, 0, 64}));
+  EXPECT_EQ(std::count(recorder.logLines.begin(), recorder.logLines.end(),
+                       "Invalid data length received (63 bytes), queued without a message: the message of an "
+                       "earlier report is up."),
+            1);
+}
+
+// A device that sends while nothing reads: the queue keeps the newest reports, and each one
+// dropped to make room is logged.
+TEST_F(PROTOCOL_SUITE(DeviceLink), TheQueueKeepsTheNewestReportsAndLogsEachOneItDrops) {
+  Connect();
+  Recorder recorder;
+  for (int marker = 0; marker < 70; ++marker) {
+    DeliverReport(*HID::DeviceMac, Report(0x55, static_cast<uint8_t>(marker)), 64);
+  }
+  ASSERT_EQ(HID::DeviceMac->datas.size(), MyOrvane::MostQueuedReports);
+  EXPECT_EQ(HID::DeviceMac->datas.front()->UInt8Value(63), 6);
+  EXPECT_EQ(HID::DeviceMac->datas.back()->UInt8Value(63), 69);
+  const auto dropped = std::count_if(recorder.logLines.begin(), recorder.logLines.end(), [](const std::string& line) {
+    return line.starts_with("Report dropped, 64 newer ones queued: 55");
+  });
+  EXPECT_EQ(dropped, 6);
+  EXPECT_TRUE(recorder.messages.empty());
 }
 
 TEST_F(PROTOCOL_SUITE(DeviceLink), AReportArrivingDuringTheWaitEndsIt) {
