@@ -31,18 +31,42 @@ wait_for_window() {
   return 1
 }
 
+# What a failed wait saw: whether the program still runs, and every window of it.
+show_state() {
+  if kill -0 "$pid" 2>/dev/null; then
+    echo "x11 smoke: the program is still running"
+  else
+    local status=0
+    wait "$pid" || status=$?
+    echo "x11 smoke: the program has ended with exit code $status"
+  fi
+  local id
+  for id in $(xdotool search --class Updater 2>/dev/null); do
+    echo "x11 smoke: window $id \"$(xdotool getwindowname "$id" 2>/dev/null)\"" \
+      "$(xdotool getwindowgeometry "$id" 2>/dev/null | tr '\n' ' ')"
+  done
+}
+
 # Inside xvfb-run: the user's part.
 if [[ ${1:-} == --on-display ]]; then
   unset UPDATER_FRONTEND QT_QPA_PLATFORM WAYLAND_DISPLAY
   "$2" &
   pid=$!
   trap 'kill "$pid" 2>/dev/null || true' EXIT
-  main=$(wait_for_window 30 640) || { echo "x11 smoke: the main window did not appear" >&2; exit 1; }
+  main=$(wait_for_window 30 640) || {
+    echo "x11 smoke: the main window did not appear" >&2
+    show_state >&2
+    exit 1
+  }
   eval "$(xdotool getwindowgeometry --shell "$main")"
   echo "x11 smoke: main window $main is up, ${WIDTH}x${HEIGHT} (the content 640x200 below the menu bar)"
   # Start: 96 x 20 at 416, 160 of the content, which lies at the bottom of the window.
   xdotool mousemove --window "$main" $((416 + 48)) $((HEIGHT - 200 + 170)) click 1
-  box=$(wait_for_window 60 0 "$main") || { echo "x11 smoke: no final message" >&2; exit 1; }
+  box=$(wait_for_window 60 0 "$main") || {
+    echo "x11 smoke: no final message" >&2
+    show_state >&2
+    exit 1
+  }
   echo "x11 smoke: message $box is up; pressing Enter"
   xdotool windowfocus --sync "$box" key Return
   status=0
@@ -72,9 +96,12 @@ trap 'stop_simulator; rm -rf "$work"' EXIT
 read -r -t 10 ready <&"${SIMULATOR[0]}" && [[ $ready == READY* ]] || { echo "x11 smoke: no simulator" >&2; exit 1; }
 # xvfb-run -a takes the first free display from where it starts looking; two runs that look
 # at the same moment (tests of several builds at once) would take the same one. A random
-# start keeps them apart.
+# start keeps them apart. -noreset: an X server resets when its last client leaves, and a
+# client that connects meanwhile is refused; each xdotool call that looks for the windows is
+# such a client, and the program's own first connection failed now and then ("could not
+# connect to display").
 status=0
-timeout 120 xvfb-run -a -n $((100 + RANDOM % 30000)) -e "$work/xvfb.log" -s "-screen 0 1024x768x24" \
+timeout 120 xvfb-run -a -n $((100 + RANDOM % 30000)) -e "$work/xvfb.log" -s "-screen 0 1024x768x24 -noreset" \
   "$0" --on-display "$work/bin/Updater" || status=$?
 if ((status != 0)); then
   echo "x11 smoke: the X server said:" >&2
