@@ -1,6 +1,7 @@
 #include "console_window.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <string>
 #include <vector>
@@ -17,6 +18,12 @@
 #include "zuv_utilities.h"
 
 namespace {
+
+// In the order the console makes its buttons.
+constexpr std::array<const char*, 7> kButtonCaptions{
+    "Startnext", "Query Device", "Read", "Write", "Complete", "Startall", "Erase"};
+// Its edit fields, which a user fills by name.
+constexpr std::array<const char*, 4> kFieldNames{"Empfangen", "Versendet", "iAddress", "output"};
 
 std::string Trimmed(std::string_view text) {
   const size_t first = text.find_first_not_of(" \t");
@@ -78,6 +85,12 @@ void ConsoleWindow::Layout() {
 
 void ConsoleWindow::CreateControls() { _CreateControls0(); }
 
+fw::WindowClassDeclaration ConsoleWindow::Declaration() {
+  return {std::string(kClassName),
+          {kButtonCaptions.begin(), kButtonCaptions.end()},
+          {kFieldNames.begin(), kFieldNames.end()}};
+}
+
 void ConsoleWindow::_CreateControls0() {
   struct Place {
     int left, top, width, height;
@@ -106,25 +119,25 @@ void ConsoleWindow::_CreateControls0() {
     return made;
   };
 
-  PushButton1 = button("PushButton1", "Startnext", {20, 14, 95, 20}, &ConsoleWindow::PushButton1_Action);
-  PushButton2 = button("PushButton2", "Query Device", {458, 12, 122, 20}, &ConsoleWindow::PushButton2_Action);
-  Empfangen = field("Empfangen", {20, 358, 560, 22});
+  PushButton1 = button("PushButton1", kButtonCaptions[0], {20, 14, 95, 20}, &ConsoleWindow::PushButton1_Action);
+  PushButton2 = button("PushButton2", kButtonCaptions[1], {458, 12, 122, 20}, &ConsoleWindow::PushButton2_Action);
+  Empfangen = field(kFieldNames[0], {20, 358, 560, 22});
   Empfangen->LockLeft = Empfangen->LockRight = Empfangen->LockBottom = true;
-  Versendet = field("Versendet", {20, 292, 560, 22});
+  Versendet = field(kFieldNames[1], {20, 292, 560, 22});
   Versendet->LockLeft = Versendet->LockRight = Versendet->LockBottom = true;
   StaticText1 = label("StaticText1", "Empfangen:", {20, 326, 100, 20});
   StaticText1->LockLeft = StaticText1->LockBottom = true;
   StaticText2 = label("StaticText2", "Versendet:", {20, 260, 100, 20});
   StaticText2->LockLeft = StaticText2->LockBottom = true;
-  iAddress = field("iAddress", {127, 45, 122, 22});
+  iAddress = field(kFieldNames[2], {127, 45, 122, 22});
   StaticText3 = label("StaticText3", "Address:", {20, 46, 100, 20});
-  PushButton3 = button("PushButton3", "Read", {20, 78, 80, 20}, &ConsoleWindow::PushButton3_Action);
-  output = field("output", {261, 44, 319, 22});
+  PushButton3 = button("PushButton3", kButtonCaptions[2], {20, 78, 80, 20}, &ConsoleWindow::PushButton3_Action);
+  output = field(kFieldNames[3], {261, 44, 319, 22});
   output->LockLeft = output->LockTop = output->LockRight = true;
-  PushButton4 = button("PushButton4", "Write", {112, 78, 80, 20}, &ConsoleWindow::PushButton4_Action);
-  PushButton5 = button("PushButton5", "Complete", {204, 78, 80, 20}, &ConsoleWindow::PushButton5_Action);
-  PushButton6 = button("PushButton6", "Startall", {127, 14, 95, 20}, &ConsoleWindow::PushButton6_Action);
-  PushButton7 = button("PushButton7", "Erase", {296, 78, 80, 20}, &ConsoleWindow::PushButton7_Action);
+  PushButton4 = button("PushButton4", kButtonCaptions[3], {112, 78, 80, 20}, &ConsoleWindow::PushButton4_Action);
+  PushButton5 = button("PushButton5", kButtonCaptions[4], {204, 78, 80, 20}, &ConsoleWindow::PushButton5_Action);
+  PushButton6 = button("PushButton6", kButtonCaptions[5], {127, 14, 95, 20}, &ConsoleWindow::PushButton6_Action);
+  PushButton7 = button("PushButton7", kButtonCaptions[6], {296, 78, 80, 20}, &ConsoleWindow::PushButton7_Action);
 }
 
 void ConsoleWindow::Event_Open() { HID::InitLog("Debug"); }

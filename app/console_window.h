@@ -14,6 +14,10 @@ class ConsoleWindow : public fw::Window {
 
   ConsoleWindow() : Window(std::string(kClassName)) {}
 
+  // What a user may name in this window, for the front ends: its buttons' captions and its
+  // fields' names, as the window makes them.
+  static fw::WindowClassDeclaration Declaration();
+
   fw::Ref<fw::PushButton> PushButton1;
   fw::Ref<fw::PushButton> PushButton2;
   fw::Ref<fw::EditField> Empfangen;

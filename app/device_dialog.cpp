@@ -13,6 +13,8 @@
 
 namespace {
 
+constexpr const char* kCancelCaption = "Cancel";
+
 // Walks the system's HID devices from the first and stops on the first match.
 template <class Device, class IdText>
 fw::Ref<Device> FindDevice(fw::Ref<Device> device, IdText idText) {
@@ -26,6 +28,10 @@ fw::Ref<Device> FindDevice(fw::Ref<Device> device, IdText idText) {
 }
 
 }  // namespace
+
+fw::WindowClassDeclaration DeviceDialog::Declaration() {
+  return {std::string(kClassName), {kCancelCaption}, {}};
+}
 
 fw::Ref<class DeviceDialog> DeviceDialog() { return fw::ImplicitInstance<class DeviceDialog>(DeviceDialog::kClassName); }
 
@@ -67,7 +73,7 @@ void DeviceDialog::_CreateControls0() {
 
   PushButton1 = AddControl<fw::PushButton>("PushButton1");
   PushButton1->Left = 288, PushButton1->Top = 182, PushButton1->Width = 92, PushButton1->Height = 20;
-  PushButton1->SetCaption("Cancel");
+  PushButton1->SetCaption(kCancelCaption);
   PushButton1->Cancel = true;
   PushButton1->Default = false;
   PushButton1->TabIndex = 3;

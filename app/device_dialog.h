@@ -13,6 +13,10 @@ class DeviceDialog : public fw::Window {
 
   DeviceDialog() : Window(std::string(kClassName)) {}
 
+  // What a user may name in this window, for the front ends: its buttons' captions and its
+  // fields' names, as the window makes them.
+  static fw::WindowClassDeclaration Declaration();
+
   fw::Ref<fw::Timer> Timer1;
   fw::Ref<fw::StaticText> StaticText2;
   fw::Ref<fw::PushButton> PushButton1;

@@ -14,6 +14,17 @@
 #include "traffic_log.h"
 #include "ui/application.h"
 
+namespace {
+
+constexpr const char* kCancelCaption = "Abbrechen";
+constexpr const char* kStartCaption = "Start";
+
+}  // namespace
+
+fw::WindowClassDeclaration mainWindow::Declaration() {
+  return {std::string(kClassName), {kCancelCaption, kStartCaption}, {}};
+}
+
 fw::Ref<class mainWindow> mainWindow() { return fw::ImplicitInstance<class mainWindow>(mainWindow::kClassName); }
 
 void mainWindow::Layout() {
@@ -65,7 +76,7 @@ void mainWindow::_CreateControls0() {
 
   Cancelbutton = AddControl<fw::PushButton>("Cancelbutton");
   Cancelbutton->Left = 524, Cancelbutton->Top = 160, Cancelbutton->Width = 96, Cancelbutton->Height = 20;
-  Cancelbutton->SetCaption("Abbrechen");
+  Cancelbutton->SetCaption(kCancelCaption);
   Cancelbutton->Cancel = true;
   Cancelbutton->Default = false;
   Cancelbutton->TabIndex = 2;
@@ -83,7 +94,7 @@ void mainWindow::_CreateControls0() {
 
   StartButton = AddControl<fw::PushButton>("StartButton");
   StartButton->Left = 416, StartButton->Top = 160, StartButton->Width = 96, StartButton->Height = 20;
-  StartButton->SetCaption("Start");
+  StartButton->SetCaption(kStartCaption);
   StartButton->Default = false;
   StartButton->Cancel = false;
   StartButton->TabIndex = 4;

@@ -14,6 +14,10 @@ class mainWindow : public fw::Window {
 
   mainWindow() : Window(std::string(kClassName)) {}
 
+  // What a user may name in this window, for the front ends: its buttons' captions and its
+  // fields' names, as the window makes them.
+  static fw::WindowClassDeclaration Declaration();
+
   // The step that runs or ran last; only Timer1_Action raises it.
   int32_t count = 0;
   // The console's run-to-end flag (debug builds).

@@ -13,19 +13,14 @@
 
 namespace {
 
-// What the user may name in each window: its buttons' captions and its fields' names. The
-// order gives the terminal's keys: a window declared earlier picks its buttons' keys first.
-// The console comes first, so that the debug program, driven from it, gives its buttons the
-// first letters of their captions.
+// The windows the program may show. The order gives the terminal's keys: a window declared
+// earlier picks its buttons' keys first. The console comes first, so that the debug program,
+// driven from it, gives its buttons the first letters of their captions.
 void DeclareWindows() {
   std::vector<fw::WindowClassDeclaration> windows;
-  if constexpr (HID::kDebugAids) {
-    windows.push_back({std::string(ConsoleWindow::kClassName),
-                       {"Startnext", "Query Device", "Read", "Write", "Complete", "Startall", "Erase"},
-                       {"Empfangen", "Versendet", "iAddress", "output"}});
-  }
-  windows.push_back({std::string(DeviceDialog::kClassName), {"Cancel"}, {}});
-  windows.push_back({std::string(mainWindow::kClassName), {"Abbrechen", "Start"}, {}});
+  if constexpr (HID::kDebugAids) windows.push_back(ConsoleWindow::Declaration());
+  windows.push_back(DeviceDialog::Declaration());
+  windows.push_back(mainWindow::Declaration());
   fw::DeclareWindowClasses(std::move(windows));
 }
 
